@@ -1,0 +1,114 @@
+// Reading and writing the register exchange file `dosdose.dat`.
+//
+// Layout, one item a line: MEM, MEM1, MEM2 (free text), the numbered
+// registers M 1 to 20 (or 255), and, only when there is one, the result
+// text followed by PASS, FAIL or the result number.
+#include "exchange/error_box.h"
+#include "exchange/exchange.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+int register_count(int extended) { return extended ? REGISTERS_EXTENDED : REGISTERS_STANDARD; }
+
+// Reads one whole line, however long. Returns TEXT_LINE, TEXT_END or
+// TEXT_FAILED.
+text_read_result next_line(text_reader& r, std::string& line) {
+    bool had_end = false;
+    return text_read_line(r, 0, line, had_end);
+}
+
+int fail_reading(std::FILE* f, const std::string& what, const std::string& path) {
+    std::fclose(f);
+    show_library_error(quoted_message(("Cannot get " + what + " from ").c_str(), path, "."));
+    return 0;
+}
+
+std::string render(const register_set& rs, int count) {
+    std::string out;
+    append_number(out, rs.MEM);
+    out += "\r\n";
+    append_number(out, rs.MEM1);
+    out += "\r\n";
+    text_append_line(out, rs.MEM2);
+    for (int i = 0; i < count; ++i) {
+        append_number(out, rs.M[i]);
+        out += "\r\n";
+    }
+    if (rs.result_kind != RESULT_NONE) {
+        text_append_line(out, rs.result_text);
+        if (rs.result_kind == RESULT_PASS) text_append_line(out, "PASS");
+        else if (rs.result_kind == RESULT_FAIL) text_append_line(out, "FAIL");
+        else if (rs.result_kind == RESULT_NUMBER) text_append_line(out, format_number(rs.result_value));
+    }
+    return out;
+}
+
+}  // namespace
+
+int get_dose(const char* ini_path, register_set& rs, int extended) {
+    const int count = register_count(extended);
+    std::string path;
+    if (!exchange_file_path(ini_path, path)) return 0;
+
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        show_library_error(quoted_message("Cannot open ", path, " for reading."));
+        return 0;
+    }
+    auto reader = std::make_unique<text_reader>();
+    text_reader_start(*reader, f);
+    std::string line;
+    // A file that cannot be read at all (a directory, an I/O error) is told
+    // as one that cannot be opened; running out of lines is told per line.
+    auto take = [&](const std::string& what) -> int {
+        text_read_result got = next_line(*reader, line);
+        if (got == TEXT_LINE) return 1;
+        if (got == TEXT_FAILED) {
+            std::fclose(f);
+            show_library_error(quoted_message("Cannot open ", path, " for reading."));
+            return 0;
+        }
+        return fail_reading(f, what, path);
+    };
+
+    if (!take("MEM")) return 0;
+    rs.MEM = read_register_line(line);
+    if (!take("MEM1")) return 0;
+    rs.MEM1 = read_register_line(line);
+    if (!take("MEM2")) return 0;
+    rs.MEM2 = line;
+    for (int i = 0; i < count; ++i) {
+        if (!take("M[" + std::to_string(i + 1) + "]")) return 0;
+        rs.M[i] = read_register_line(line);
+    }
+    rs.result_text.clear();
+    rs.result_kind = RESULT_NONE;
+    std::fclose(f);
+    return 1;
+}
+
+int put_dose(const char* ini_path, const register_set& rs, int extended) {
+    std::string path;
+    if (!exchange_file_path(ini_path, path)) return 0;
+    const std::string content = render(rs, register_count(extended));
+
+    std::string temp;
+    std::FILE* f = platform_create_temp_beside(path.c_str(), temp);
+    if (!f) {
+        show_library_error(quoted_message("Cannot open ", path, " for writing."));
+        return 0;
+    }
+    bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    if (!platform_commit_and_close(f)) ok = false;
+    if (ok && !platform_replace_file(temp.c_str(), path.c_str())) ok = false;
+    if (!ok) {
+        platform_remove_file(temp.c_str());
+        show_library_error(quoted_message("Cannot write ", path, "."));
+        return 0;
+    }
+    return 1;
+}

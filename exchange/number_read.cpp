@@ -1,0 +1,114 @@
+// The number syntax of VORNAX's files and of TALLIX's arguments, read
+// exactly and the same way on every platform. The C runtimes differ in what
+// strtod takes (hexadecimal, inf, nan, locale decimal commas) and in how
+// they round; this reader takes the plain decimal syntax only, normalises it
+// and converts it with std::from_chars, which rounds correctly.
+#include "exchange/exchange.h"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// More digits than any halfway point between two doubles has: keeping this
+// many, plus one sticky digit for the rest, rounds exactly as all would.
+constexpr std::size_t KEPT_DIGITS = 800;
+// Beyond this a decimal exponent is certainly infinity or zero.
+constexpr std::int64_t EXPONENT_CAP = 100000000;
+
+// Converts the significant digits `digits` (no leading zero) times
+// 10^`exponent`, correctly rounded.
+double convert(const std::string& digits, std::int64_t exponent, bool negative) {
+    const double sign = negative ? -1.0 : 1.0;
+    const std::int64_t scientific = exponent + std::int64_t(digits.size()) - 1;
+    if (scientific > 400) return sign * HUGE_VAL;
+    if (scientific < -400) return sign * 0.0;
+    std::string text = digits;
+    text += 'e';
+    text += std::to_string(exponent);
+    double v = 0;
+    auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec == std::errc::result_out_of_range) return scientific > 0 ? sign * HUGE_VAL : sign * 0.0;
+    return sign * v;
+}
+
+}  // namespace
+
+std::size_t scan_number(const char* text, std::size_t length, double& value,
+                        number_reader reader) {
+    value = 0;
+    std::size_t i = 0;
+    while (i < length && is_space(text[i])) ++i;
+    bool negative = false;
+    if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+    std::string digits;           // significant digits, leading zeros dropped
+    std::int64_t exponent = 0;    // value = digits * 10^exponent
+    std::size_t mantissa_digits = 0;
+    bool sticky = false;
+    auto take_digit = [&](char c, bool after_point) {
+        ++mantissa_digits;
+        if (digits.empty() && c == '0') {
+            if (after_point) --exponent;
+            return;
+        }
+        if (digits.size() < KEPT_DIGITS) {
+            digits.push_back(c);
+            if (after_point) --exponent;
+        } else {
+            if (c != '0') sticky = true;
+            if (!after_point) ++exponent;
+        }
+    };
+    while (i < length && is_digit(text[i])) take_digit(text[i++], false);
+    if (i < length && text[i] == '.') {
+        ++i;
+        while (i < length && is_digit(text[i])) take_digit(text[i++], true);
+    }
+    if (mantissa_digits == 0) return 0;
+
+    if (i < length && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+        std::size_t j = i + 1;
+        bool exp_negative = false;
+        if (j < length && (text[j] == '+' || text[j] == '-')) exp_negative = text[j++] == '-';
+        if (j < length && is_digit(text[j])) {
+            std::int64_t e = 0;
+            while (j < length && is_digit(text[j])) {
+                if (e < EXPONENT_CAP) e = e * 10 + (text[j] - '0');
+                ++j;
+            }
+            exponent += exp_negative ? -e : e;
+            i = j;
+        }
+    }
+
+    if (digits.empty()) {
+        value = negative ? -0.0 : 0.0;
+        return i;
+    }
+    if (sticky) {
+        digits.push_back('1');
+        --exponent;
+    }
+    value = convert(digits, exponent, negative);
+    if (reader == NUMBER_STRTOD && std::fabs(value) < DBL_MIN) value = 0.0;
+    return i;
+}
+
+double read_register_line(const std::string& line) {
+    std::size_t i = 0;
+    while (i < line.size() && is_space(line[i])) ++i;
+    std::size_t j = i;
+    bool negative = false;
+    if (j < line.size() && (line[j] == '+' || line[j] == '-')) negative = line[j++] == '-';
+    if (line.compare(j, 6, "1.#INF") == 0) return negative ? -HUGE_VAL : HUGE_VAL;
+    double v = 0;
+    scan_number(line.data(), line.size(), v, NUMBER_ATOF);
+    return v;
+}

@@ -1,0 +1,93 @@
+// The lookup tool: started by a VORNAX procedure with an initialization
+// file, a data file, an asset number and a nominal value, it finds the value
+// recorded for that asset at that nominal and hands it back in register MEM,
+// with a success flag in MEM1.
+//
+// The tool's routines return an outcome code, the answer a message box gives
+// for the operator's choice: found (also OK), give up (Cancel), try again
+// (Retry). Only the entry turns the run into an exit status.
+#ifndef TALLIX_LOOKUP_H
+#define TALLIX_LOOKUP_H
+
+#include "exchange/exchange.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+/// Outcome codes; any other value (a box that could not be shown gives 0)
+/// counts as give up.
+enum : int { OUTCOME_FOUND = 1, OUTCOME_GIVE_UP = 2, OUTCOME_RETRY = 4 };
+
+/// Data-file lines are read in pieces of at most this many characters.
+constexpr std::size_t DATA_LINE_LIMIT = 254;
+
+// ------------------------------------------------------------ entry and run
+
+/// The whole lookup for one command line (the text after the program's
+/// name). Returns the exit status: 0 when a value was found, else 1.
+int tallix_entry(const char* command_line);
+
+/// Cuts `text` in place at every run of spaces and commas and points
+/// `args` at the first four tokens. Returns how many were found (0 to 4);
+/// tokens after the fourth are ignored.
+int cut_arguments(std::string& text, const char* args[4]);
+
+/// Runs the lookup from the nominal on (the arguments all present). Returns
+/// the exit status.
+int run_lookup(const char* ini_path, const char* data_path, const char* asset,
+               const char* nominal_text);
+
+// ----------------------------------------------------------------- report
+
+/// Saves the registers with put_dose, then shows `text` (caption "TALLIX
+/// Error"): Retry/Cancel when `retryable`, else OK. Returns the button
+/// pressed. When saving fails, shows "Function <put_dose> failed!" instead
+/// and returns OUTCOME_GIVE_UP.
+int report_error(const std::string& text, int retryable, const char* ini_path,
+                 register_set& rs);
+
+/// Reports a failure met before the registers were read. With an
+/// initialization file, the registers are read first and written back with
+/// MEM1 = -1, so that no earlier success flag is left behind; registers that
+/// could not be read are not written. Returns the button pressed.
+int report_before_registers(const std::string& text, int retryable, const char* ini_path);
+
+/// "Can't open \"<data_path>\".  " followed by the reason for `error_number`.
+std::string open_failure_text(const char* data_path, int error_number);
+
+/// "\"<token>\" contains an invalid NR3 number."
+std::string invalid_number_text(const char* token, std::size_t length);
+
+// ----------------------------------------------------------------- search
+
+/// Converts a whole token as a number: stores the value of the number at
+/// its start in `value` (0 when none) and returns 1 when the number runs to
+/// the token's end, else 0.
+int nr3_value(const char* token, std::size_t length, double& value);
+
+/// Converts `token` into rs.MEM (also when it is not a number). Returns 1
+/// when it is a number to its end; otherwise reports it (retryable) and
+/// returns the report's outcome.
+int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs);
+
+/// Returns 1 when `value` lies within the range [low, high] widened by a
+/// relative 1e-11 at each end, else 0.
+int in_tolerance(double value, double low, double high);
+
+/// Finds the first token of a data-file line at or after `p` (before `end`):
+/// returns its start and sets `length`, or returns nullptr when none is left.
+/// `p` is moved past the token.
+const char* next_data_token(const char*& p, const char* end, std::size_t& length);
+
+/// Returns 1 when the token equals `asset`, ASCII letters without regard to
+/// case.
+int same_asset(const char* token, std::size_t length, const char* asset);
+
+/// Searches the data file `file` (open for reading at its start) for the
+/// first line of `asset` at `nominal`. Returns OUTCOME_FOUND with the value
+/// in rs.MEM, or the outcome of the report made. `data_path` is only shown.
+int search_data_file(const char* data_path, std::FILE* file, const char* asset,
+                     double nominal, const char* ini_path, register_set& rs);
+
+#endif

@@ -1,0 +1,89 @@
+// The data-file search: the first line of the asset whose nominal lies
+// within a relative 1e-11 of the sought one gives the value. Lines are
+// tokens of asset, nominal and value, cut at spaces, commas, tabs, CR and
+// LF; a line for another asset is skipped after its first token.
+#include "lookup/lookup.h"
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool is_delimiter(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
+
+char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// The relative tolerance of a nominal match: the double nearest 1e-11.
+constexpr double TOLERANCE = 1e-11;
+
+}  // namespace
+
+int nr3_value(const char* token, std::size_t length, double& value) {
+    return scan_number(token, length, value, NUMBER_STRTOD) == length ? 1 : 0;
+}
+
+int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs) {
+    if (nr3_value(token, length, rs.MEM)) return OUTCOME_FOUND;
+    return report_error(invalid_number_text(token, length), 1, ini_path, rs);
+}
+
+int in_tolerance(double value, double low, double high) {
+    // Ordered comparisons: a NaN on either side does not reject here ...
+    if (low - std::fabs(low) * TOLERANCE > value) return 0;
+    // ... but does not accept here.
+    return value <= high + std::fabs(high) * TOLERANCE ? 1 : 0;
+}
+
+const char* next_data_token(const char*& p, const char* end, std::size_t& length) {
+    while (p < end && is_delimiter(*p)) ++p;
+    if (p == end) return nullptr;
+    const char* start = p;
+    while (p < end && !is_delimiter(*p)) ++p;
+    length = std::size_t(p - start);
+    return start;
+}
+
+int same_asset(const char* token, std::size_t length, const char* asset) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (asset[i] == '\0' || lower_ascii(token[i]) != lower_ascii(asset[i])) return 0;
+    return asset[length] == '\0' ? 1 : 0;
+}
+
+int search_data_file(const char* data_path, std::FILE* file, const char* asset,
+                     double nominal, const char* ini_path, register_set& rs) {
+    auto reader = std::make_unique<text_reader>();
+    text_reader_start(*reader, file);
+    std::string line;
+    line.reserve(DATA_LINE_LIMIT);
+    bool had_end = false;
+    for (;;) {
+        text_read_result got = text_read_line(*reader, DATA_LINE_LIMIT, line, had_end);
+        if (got == TEXT_END) break;
+        if (got == TEXT_FAILED)
+            return report_error(open_failure_text(data_path, reader->error), 1, ini_path, rs);
+
+        // A line is text: a NUL byte ends what the line says.
+        const char* p = line.data();
+        const char* end = p + strnlen(p, line.size());
+        std::size_t n = 0;
+        const char* token = next_data_token(p, end, n);
+        if (!token || !same_asset(token, n, asset)) continue;
+        token = next_data_token(p, end, n);
+        if (!token) continue;
+        int outcome = read_nr3(token, n, ini_path, rs);
+        if (outcome != OUTCOME_FOUND) return outcome;
+        if (!in_tolerance(rs.MEM, nominal, nominal)) continue;
+        token = next_data_token(p, end, n);
+        if (!token) return report_error("Can't get value.", 1, ini_path, rs);
+        return read_nr3(token, n, ini_path, rs);
+    }
+    std::string text = "No value found for ";
+    text += asset;
+    text += " at ";
+    append_number(text, nominal);
+    text += " in file:  \"";
+    text += data_path;
+    text += '"';
+    return report_error(text, 1, ini_path, rs);
+}
