@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds tallix and runs one real lookup on the shipped samples, in a
+# scratch copy so the samples stay clean: asset A7 at the nominal 10.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+cmake --preset release >/dev/null
+cmake --build --preset release --target tallix >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp samples/vornax.ini samples/dosdose.dat samples/refs.dat "$work"
+tallix=$PWD/build/release/lookup/tallix
+
+echo "\$ tallix vornax.ini refs.dat A7 10"
+set +e
+(cd "$work" && "$tallix" vornax.ini refs.dat A7 10 </dev/null)
+status=$?
+set -e
+echo "exit status: $status"
+echo "dosdose.dat afterwards (MEM, MEM1, MEM2, M 1..20):"
+tr -d '\r' <"$work/dosdose.dat" | sed 's/^/  /'

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever of the named groups is missing.
+#   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
+# Other groups are added by the parts of the project that need them.
+set -euo pipefail
+
+packages=()
+need() {  # need COMMAND-OR-FILE PACKAGE
+    if [[ "$1" == /* ]]; then [[ -e "$1" ]] || packages+=("$2")
+    else command -v "$1" >/dev/null 2>&1 || packages+=("$2"); fi
+}
+
+for group in "$@"; do
+    case "$group" in
+    build)
+        need g++ g++
+        need cmake cmake
+        need make make
+        need python3 python3
+        need /usr/include/gtest/gtest.h libgtest-dev
+        need /usr/include/gmock/gmock.h libgmock-dev
+        ;;
+    *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
+    esac
+done
+
+if ((${#packages[@]})); then
+    echo "Installing: ${packages[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${packages[@]}"
+fi

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# The whole test suite, from a fresh machine: installs what is missing, then
+# builds and runs every unit and end-to-end test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh build
+
+cmake --preset dev
+cmake --build --preset dev
+ctest --preset dev

@@ -1,0 +1,185 @@
+"""End-to-end cases: how VORNAX starts TALLIX, what the operator is shown
+and answers, and what the exchange file and the exit status are afterwards.
+
+Every case runs in a fresh scratch folder that is also the current folder,
+so the paths in the messages are the relative names given here. The same
+table serves the native program and the Windows program under Wine.
+"""
+from dataclasses import dataclass, field
+from typing import Callable, Dict, List, Optional, Union
+
+INI = "[Startup]\r\nprocdir=C:\\VORNAX\\PROC\r\nuser_cwd=\r\nuser_data_dir=\r\n"
+
+
+def dose(mem="0", mem1="1", mem2="procedure 7", regs=None, tail=""):
+    """An exchange file as TALLIX writes it: CR LF, MEM, MEM1, MEM2, M 1..20."""
+    regs = regs if regs is not None else [str(i) for i in range(1, 21)]
+    return "\r\n".join([mem, mem1, mem2] + list(regs)) + "\r\n" + tail
+
+
+DOSE = dose()
+
+
+@dataclass
+class Box:
+    caption: str
+    text: str
+    buttons: str                 # "OK" or "Retry/Cancel"
+    answer: Optional[str] = None  # "ok", "retry", "cancel"; None: no box can be shown
+    mend: Dict[str, Optional[str]] = field(default_factory=dict)  # files to write (None: remove) before answering
+    text_win: Optional[str] = None  # where the Windows program words it otherwise
+
+
+@dataclass
+class Case:
+    name: str
+    args: str
+    files: Dict[str, str]
+    boxes: List[Box]
+    status: int
+    after: Union[str, None, Callable] = "unchanged"  # expected dosdose.dat; None: absent
+    dose_path: str = "dosdose.dat"  # where the exchange file lives
+    fill_disk: bool = False       # writing any file fails (native only)
+    native_only: bool = False
+
+
+def tallix_error(text, answer, buttons="Retry/Cancel", **kw):
+    return Box("TALLIX Error", text, buttons, answer, **kw)
+
+
+def lib_error(text, answer="ok"):
+    return Box("Error", text, "OK", answer)
+
+
+def internal(text, answer="ok"):
+    return Box("TALLIX Internal Error", text, "OK", answer)
+
+
+STD = {"vornax.ini": INI, "dosdose.dat": DOSE, "refs.dat": "A7 10 10.00013\r\nAB12 5 5.01\r\nAB12 10 10.02\r\n"}
+
+
+def with_files(**changes):
+    files = dict(STD)
+    for name, content in changes.items():
+        name = name.replace("_dat", ".dat").replace("_ini", ".ini")
+        if content is None:
+            files.pop(name, None)
+        else:
+            files[name] = content
+    return files
+
+
+NOT_FOUND = 'No value found for AB12 at 11 in file:  "refs.dat"'
+
+CASES = [
+    # ---- the value is found
+    Case("found", "vornax.ini refs.dat A7 10", STD, [], 0, dose("10.00013", "1")),
+    Case("asset case ignored, second nominal", "vornax.ini refs.dat ab12 10", STD, [], 0, dose("10.02", "1")),
+    Case("commas only", "vornax.ini,refs.dat,AB12,10", STD, [], 0, dose("10.02", "1")),
+    Case("commas and spaces, fifth token ignored", "vornax.ini, refs.dat ,AB12 10 extra", STD, [], 0,
+         dose("10.02", "1")),
+    Case("nominal within 1e-11", "vornax.ini refs.dat X 10.00000000009",
+         with_files(refs_dat="X 10.0000000001 42\r\n"), [], 0, dose("42", "1")),
+    Case("nominal written as exponent", "vornax.ini refs.dat X 1e3",
+         with_files(refs_dat="X 1.0D3 7\n"), [], 0, dose("7", "1")),
+    Case("registers rounded to 12 digits with 3-digit exponents",
+         "vornax.ini refs.dat X 1",
+         with_files(refs_dat="X 1 1e20\n", dosdose_dat=dose(
+             "0.1234567890123456", "1", "kept as it is, even 0.1234567890123456",
+             ["-0", "0.00001", "-0.00001", "0.6666666666666666", "100000000000.5", "1e15", "1.#INF",
+              "-1.#INF", "2.5e-7", "123456789012.5", "1e999", "12abc", "", "volts", "1E-3", "2.5D2",
+              "  7", "3.814697265625e-06", "1e-310", "17"], tail="extra line\r\nPASS\r\n")),
+         [], 0,
+         dose("1e+020", "1", "kept as it is, even 0.1234567890123456",
+              ["0", "1e-005", "-1e-005", "0.666666666667", "100000000001", "1e+015", "1.#INF", "-1.#INF",
+               "2.5e-007", "123456789013", "1.#INF", "12", "0", "0", "0.001", "250", "7",
+               "3.81469726563e-006", "1e-310", "17"])),
+    Case("infinite value", "vornax.ini refs.dat X 1", with_files(refs_dat="X 1 1e999\n"), [], 0,
+         dose("1.#INF", "1")),
+    Case("LF-only exchange file comes back CR LF", "vornax.ini refs.dat A7 10",
+         with_files(dosdose_dat=DOSE.replace("\r\n", "\n")), [], 0, dose("10.00013", "1")),
+    Case("long MEM2 kept whole", "vornax.ini refs.dat A7 10",
+         with_files(dosdose_dat=dose(mem2="m" * 5000)), [], 0, dose("10.00013", "1", "m" * 5000)),
+    Case("long line searched in pieces of 254", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="X" + " " * 253 + " " * 35 + "AB12 10 7.5\r\n"), [], 0, dose("7.5", "1")),
+    Case("exchange file in user_data_dir with a final separator", "vornax.ini refs.dat A7 10",
+         {"vornax.ini": INI.replace("user_data_dir=", "user_data_dir=exch/"), "exch/dosdose.dat": DOSE,
+          "refs.dat": STD["refs.dat"]}, [], 0, dose("10.00013", "1"), dose_path="exch/dosdose.dat"),
+
+    # ---- arguments
+    Case("empty command line", "", STD,
+         [tallix_error("VORNAX initialization file name required!", "ok", "OK")], 1),
+    Case("data file missing from the command line", "vornax.ini", STD,
+         [tallix_error("Data file name required!", "ok", "OK")], 1, dose(mem1="-1")),
+    Case("asset missing", "vornax.ini refs.dat", STD,
+         [tallix_error("Asset number required!", "ok", "OK")], 1, dose(mem1="-1")),
+    Case("nominal missing", "vornax.ini refs.dat A7", STD,
+         [tallix_error("Nominal value required!", None, "OK")], 1, dose(mem1="-1")),
+    Case("argument missing with an invalid initialization file", "nope.ini", STD,
+         [lib_error('"nope.ini" is not a valid VORNAX initialization file.'),
+          tallix_error("Data file name required!", "ok", "OK")], 1),
+    Case("invalid nominal, retry", "vornax.ini refs.dat A7 10V", STD,
+         [tallix_error('"10V" contains an invalid NR3 number.', "retry")], 1, dose(mem1="-1")),
+    Case("invalid nominal, cancel", "vornax.ini refs.dat A7 1e", STD,
+         [tallix_error('"1e" contains an invalid NR3 number.', "cancel")], 1, dose(mem1="-1")),
+
+    # ---- the registers cannot be read
+    Case("initialization file missing", "nope.ini refs.dat A7 10", STD,
+         [lib_error('"nope.ini" is not a valid VORNAX initialization file.'),
+          internal("Function <get_dose> failed!")], 1),
+    Case("initialization file without procdir", "vornax.ini refs.dat A7 10",
+         with_files(vornax_ini="[Startup]\r\nprocdir=\r\n"),
+         [lib_error('"vornax.ini" is not a valid VORNAX initialization file.'),
+          internal("Function <get_dose> failed!", None)], 1),
+    Case("exchange file missing", "vornax.ini refs.dat A7 10", with_files(dosdose_dat=None),
+         [lib_error('Cannot open "dosdose.dat" for reading.'), internal("Function <get_dose> failed!")], 1,
+         None),
+    Case("exchange file empty", "vornax.ini refs.dat A7 10", with_files(dosdose_dat=""),
+         [lib_error('Cannot get MEM from "dosdose.dat".'), internal("Function <get_dose> failed!")], 1),
+    Case("exchange file short of M 20", "vornax.ini refs.dat A7 10",
+         with_files(dosdose_dat="\r\n".join(["1"] * 22) + "\r\n"),
+         [lib_error('Cannot get M[20] from "dosdose.dat".'), internal("Function <get_dose> failed!")], 1),
+
+    # ---- the data file cannot be opened
+    Case("data file missing, cancel", "vornax.ini refs.dat A7 10", with_files(refs_dat=None),
+         [tallix_error("Can't open \"refs.dat\".  No such file or directory.", "cancel")], 1,
+         dose(mem1="-1")),
+    Case("data file missing, no box can be shown", "vornax.ini refs.dat A7 10", with_files(refs_dat=None),
+         [tallix_error("Can't open \"refs.dat\".  No such file or directory.", None)], 1, dose(mem1="-1")),
+    Case("data file created while the box waits, retry", "vornax.ini refs.dat A7 10", with_files(refs_dat=None),
+         [tallix_error("Can't open \"refs.dat\".  No such file or directory.", "retry",
+                       mend={"refs.dat": "A7 10 3.5\r\n"})], 0, dose("3.5", "1")),
+    Case("data file is a folder", "vornax.ini refs A7 10", dict(STD, **{"refs/x": ""}),
+         [tallix_error("Can't open \"refs\".  errno = 21.", "cancel",
+                       text_win="Can't open \"refs\".  Permission denied.")], 1, dose(mem1="-1")),
+
+    # ---- the search fails
+    Case("no value found, cancel keeps the last nominal in MEM", "vornax.ini refs.dat AB12 11", STD,
+         [tallix_error(NOT_FOUND, "cancel")], 1, dose("10", "-1")),
+    Case("no value found, retry twice then cancel", "vornax.ini refs.dat AB12 11", STD,
+         [tallix_error(NOT_FOUND, "retry"), tallix_error(NOT_FOUND, "retry"), tallix_error(NOT_FOUND, "cancel")],
+         1, dose("10", "-1")),
+    Case("no value found, mended while the box waits", "vornax.ini refs.dat AB12 11", STD,
+         [tallix_error(NOT_FOUND, "retry", mend={"refs.dat": "AB12 11 11.5\r\n"})], 0, dose("11.5", "1")),
+    Case("no line for the asset keeps MEM as read", "vornax.ini refs.dat Q9 1",
+         with_files(dosdose_dat=dose("77")),
+         [tallix_error('No value found for Q9 at 1 in file:  "refs.dat"', "cancel")], 1, dose("77", "-1")),
+    Case("invalid nominal in the data file", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 ten 10.02\r\nAB12 10 10.02\r\n"),
+         [tallix_error('"ten" contains an invalid NR3 number.', "cancel")], 1, dose("0", "-1")),
+    Case("invalid value mended, retry", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 10 10.02V\r\n"),
+         [tallix_error('"10.02V" contains an invalid NR3 number.', "retry", mend={"refs.dat": "AB12 10 10.02\r\n"})],
+         0, dose("10.02", "1")),
+    Case("matching line without a value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10\r\n"),
+         [tallix_error("Can't get value.", "cancel")], 1, dose("10", "-1")),
+
+    # ---- writing the registers fails (native: a file-size limit of 0)
+    Case("final write fails after a found value", "vornax.ini refs.dat A7 10", STD,
+         [lib_error('Cannot write "dosdose.dat".'), internal("Function <put_dose> failed!")], 0,
+         fill_disk=True, native_only=True),
+    Case("saving before a question fails", "vornax.ini refs.dat AB12 11", STD,
+         [lib_error('Cannot write "dosdose.dat".'), tallix_error("Function <put_dose> failed!", "ok", "OK"),
+          lib_error('Cannot write "dosdose.dat".'), internal("Function <put_dose> failed!")], 1,
+         fill_disk=True, native_only=True),
+]

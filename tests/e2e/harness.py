@@ -1,0 +1,106 @@
+"""Runs the native tallix the way VORNAX does and answers its message boxes.
+
+The POSIX program shows a box as a line "<caption>: <text>" and a line
+"[OK]" or "[Retry/Cancel]" on standard error, and reads the answer from
+standard input; closing standard input means no box could be shown.
+"""
+import os
+import resource
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+
+ANSWER_LINES = {"ok": "o", "retry": "r", "cancel": "c"}
+BOX_TIMEOUT = 20  # seconds to wait for the next box or the end of the run
+
+
+def lay_out(folder, files):
+    """Writes `files` (relative name -> text, None: absent) into `folder`."""
+    for name, content in files.items():
+        path = os.path.join(folder, name)
+        if content is None:
+            if os.path.isdir(path):
+                shutil.rmtree(path)
+            elif os.path.exists(path):
+                os.remove(path)
+            continue
+        os.makedirs(os.path.dirname(path) or folder, exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content.encode("latin-1") if isinstance(content, str) else content)
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except FileNotFoundError:
+        return None
+
+
+def _limit_file_size():
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (0, 0))
+
+
+class Run:
+    """One finished run: exit status and the boxes shown (caption, text, buttons)."""
+
+    def __init__(self, status, boxes, stderr):
+        self.status = status
+        self.boxes = boxes
+        self.stderr = stderr
+
+
+def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None):
+    """Starts tallix in `folder` with the command-line text `args` (split at
+    spaces as a shell would) and answers each box from `boxes`: a list of
+    objects with `answer` (None: close standard input) and `mend` (files to
+    lay out before answering)."""
+    argv = argv if argv is not None else [tallix] + args.split(" ") if args else [tallix]
+    proc = subprocess.Popen(argv, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE, preexec_fn=_limit_file_size if fill_disk else None)
+    shown = []
+    log = []
+    pending = None
+    timer = threading.Timer(BOX_TIMEOUT * (len(boxes) + 1), proc.kill)
+    timer.start()
+    try:
+        for raw in proc.stderr:
+            line = raw.decode("latin-1").rstrip("\n")
+            log.append(line)
+            if line in ("[OK]", "[Retry/Cancel]"):
+                if pending is None:
+                    proc.stdin.close() if not proc.stdin.closed else None
+                    continue
+                shown.append((pending[0], pending[1], line[1:-1]))
+                pending = None
+                i = len(shown) - 1
+                box = boxes[i] if i < len(boxes) else None
+                if box is None or box.answer is None or proc.stdin.closed:
+                    if not proc.stdin.closed:
+                        proc.stdin.close()
+                    continue
+                lay_out(folder, box.mend)
+                proc.stdin.write((ANSWER_LINES[box.answer] + "\n").encode())
+                proc.stdin.flush()
+            elif ": " in line:
+                caption, text = line.split(": ", 1)
+                pending = (caption, text)
+        status = proc.wait()
+    finally:
+        timer.cancel()
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        if not proc.stdin.closed:
+            try:
+                proc.stdin.close()
+            except BrokenPipeError:
+                pass
+    return Run(status, shown, "\n".join(log))
+
+
+def scratch():
+    return tempfile.mkdtemp(prefix="tallix-e2e-")

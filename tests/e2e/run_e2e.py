@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the native tallix: real initialization, exchange and
+data files in a scratch folder, answers typed into its message boxes, and
+the rewritten exchange file and exit status checked byte for byte.
+
+    run_e2e.py --tallix build/dev/lookup/tallix
+"""
+import argparse
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import cases  # noqa: E402
+import harness  # noqa: E402
+
+TALLIX = None
+
+
+class TableCases(unittest.TestCase):
+    """Every case of the shared table against the native program."""
+
+    def run_case(self, case):
+        folder = harness.scratch()
+        try:
+            harness.lay_out(folder, case.files)
+            dose_path = os.path.join(folder, case.dose_path)
+            before = harness.read_bytes(dose_path)
+            run = harness.run_tallix(TALLIX, case.args, folder, case.boxes, fill_disk=case.fill_disk)
+            expected_boxes = [(b.caption, b.text, b.buttons) for b in case.boxes]
+            self.assertEqual(run.boxes, expected_boxes, run.stderr)
+            self.assertEqual(run.status, case.status, run.stderr)
+            after = harness.read_bytes(dose_path)
+            if case.after == "unchanged":
+                self.assertEqual(after, before)
+            elif case.after is None:
+                self.assertIsNone(after)
+            else:
+                self.assertEqual(after, case.after.encode("latin-1"))
+            leftovers = [n for n in os.listdir(os.path.dirname(dose_path)) if n.startswith("dosdose.dat.")]
+            self.assertEqual(leftovers, [], "temporary files left behind")
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def _add_table_cases():
+    for i, case in enumerate(cases.CASES):
+        def test(self, case=case):
+            self.run_case(case)
+        name = "test_%02d_%s" % (i, "".join(c if c.isalnum() else "_" for c in case.name))
+        setattr(TableCases, name, test)
+
+
+_add_table_cases()
+
+
+class Terminal(unittest.TestCase):
+    """How the POSIX message box reads its answers."""
+
+    def setUp(self):
+        self.folder = harness.scratch()
+        harness.lay_out(self.folder, dict(cases.STD, **{"refs.dat": None}))
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def answer(self, text):
+        import subprocess
+        p = subprocess.run([TALLIX, "vornax.ini", "refs.dat", "A7", "10"], cwd=self.folder,
+                           input=text.encode(), capture_output=True, timeout=20)
+        return p.returncode, p.stderr.decode().splitlines()
+
+    def test_unknown_answers_ask_again_and_an_empty_line_retries(self):
+        status, lines = self.answer("x\nok\n\nCANCEL\n")
+        # x and ok are not buttons of a Retry/Cancel box; the empty line retries.
+        self.assertEqual(status, 1)
+        self.assertEqual(lines.count("[Retry/Cancel]"), 4)
+        self.assertEqual(len([l for l in lines if l.startswith("TALLIX Error: ")]), 2)
+
+    def test_end_of_input_gives_up_at_once(self):
+        status, lines = self.answer("")
+        self.assertEqual(status, 1)
+        self.assertEqual(lines, ["TALLIX Error: Can't open \"refs.dat\".  No such file or directory.",
+                                 "[Retry/Cancel]"])
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--tallix", required=True)
+    opts, rest = parser.parse_known_args()
+    TALLIX = os.path.abspath(opts.tallix)
+    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    sys.exit(0 if result.wasSuccessful() else 1)
