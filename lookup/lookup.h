@@ -90,4 +90,17 @@ int same_asset(const char* token, std::size_t length, const char* asset);
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs);
 
+/// Where a search stopped: the piece of the data file that found the value
+/// or caused the report.
+struct search_stop {
+    long line = 0;      ///< line of the file (from 1) the piece belongs to; 0: end of file
+    long piece = 0;     ///< piece of that line (from 1); a line longer than the limit has several
+    std::string text;   ///< the piece as read, without its line end
+};
+
+/// search_data_file, also telling in `stop` where it stopped.
+int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
+                        double nominal, const char* ini_path, register_set& rs,
+                        search_stop& stop);
+
 #endif

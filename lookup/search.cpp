@@ -52,16 +52,36 @@ int same_asset(const char* token, std::size_t length, const char* asset) {
 
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs) {
+    search_stop stop;
+    return search_data_file_at(data_path, file, asset, nominal, ini_path, rs, stop);
+}
+
+int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
+                        double nominal, const char* ini_path, register_set& rs,
+                        search_stop& stop) {
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, file);
     std::string line;
     line.reserve(DATA_LINE_LIMIT);
-    bool had_end = false;
+    bool had_end = true;
+    long line_number = 0, piece = 0;
+    stop = search_stop();
     for (;;) {
+        if (had_end) {
+            ++line_number;
+            piece = 0;
+        }
         text_read_result got = text_read_line(*reader, DATA_LINE_LIMIT, line, had_end);
         if (got == TEXT_END) break;
         if (got == TEXT_FAILED)
             return report_error(open_failure_text(data_path, reader->error), 1, ini_path, rs);
+        ++piece;
+        // Only the piece the search stops at is recorded.
+        auto stop_here = [&] {
+            stop.line = line_number;
+            stop.piece = piece;
+            stop.text = line;
+        };
 
         // A line is text: a NUL byte ends what the line says.
         const char* p = line.data();
@@ -71,9 +91,12 @@ int search_data_file(const char* data_path, std::FILE* file, const char* asset,
         if (!token || !same_asset(token, n, asset)) continue;
         token = next_data_token(p, end, n);
         if (!token) continue;
-        int outcome = read_nr3(token, n, ini_path, rs);
-        if (outcome != OUTCOME_FOUND) return outcome;
+        if (!nr3_value(token, n, rs.MEM)) {
+            stop_here();
+            return report_error(invalid_number_text(token, n), 1, ini_path, rs);
+        }
         if (!in_tolerance(rs.MEM, nominal, nominal)) continue;
+        stop_here();
         token = next_data_token(p, end, n);
         if (!token) return report_error("Can't get value.", 1, ini_path, rs);
         return read_nr3(token, n, ini_path, rs);

@@ -164,6 +164,36 @@ TEST_F(SearchTest, AFailedSaveGivesUpWithoutAsking) {
     EXPECT_EQ(boxes.shown[1].style, 0x2010u);
 }
 
+TEST_F(SearchTest, TellsWhereItStopped) {
+    struct stop_case {
+        std::string data;
+        long line, piece;
+        std::string text;
+    };
+    const std::string long_line = "X" + std::string(300, ' ') + "AB12 10 3";
+    const stop_case cases[] = {
+        {"X 1 1\r\n\r\nAB12 10 2\r\n", 3, 1, "AB12 10 2"},
+        {long_line + "\nAB12 10 4\n", 1, 2, long_line.substr(254)},
+        {"AB12 5 1\nAB12 1x 1\n", 2, 1, "AB12 1x 1"},
+        {"AB12 10\n", 1, 1, "AB12 10"},
+        {"AB12 5 1\n", 0, 0, ""},
+    };
+    for (const stop_case& c : cases) {
+        box_script boxes;
+        write_file(dir + "/dosdose.dat", standard_dose("3", "1", "x"));
+        write_file(dir + "/refs.dat", c.data);
+        register_set rs;
+        ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
+        std::FILE* f = std::fopen((dir + "/refs.dat").c_str(), "rb");
+        search_stop stop;
+        search_data_file_at("refs.dat", f, "AB12", 10, ini.c_str(), rs, stop);
+        std::fclose(f);
+        EXPECT_EQ(stop.line, c.line) << c.data;
+        EXPECT_EQ(stop.piece, c.piece) << c.data;
+        EXPECT_EQ(stop.text, c.text) << c.data;
+    }
+}
+
 TEST(OpenFailure, NamesTheReasonByErrorNumber) {
     const std::pair<int, const char*> cases[] = {
         {2, "No such file or directory."}, {9, "Bad file number."},
