@@ -98,9 +98,15 @@ struct search_stop {
     std::string text;   ///< the piece as read, without its line end
 };
 
-/// search_data_file, also telling in `stop` where it stopped.
+/// How a search tells a failure: report_error in tallix; a checker that
+/// writes no registers and shows no boxes records the text instead.
+using error_reporter = int (*)(const std::string& text, int retryable, const char* ini_path,
+                               register_set& rs);
+
+/// search_data_file with its failures told through `report`, also telling
+/// in `stop` where it stopped.
 int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
                         double nominal, const char* ini_path, register_set& rs,
-                        search_stop& stop);
+                        search_stop& stop, error_reporter report);
 
 #endif

@@ -53,12 +53,12 @@ int same_asset(const char* token, std::size_t length, const char* asset) {
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs) {
     search_stop stop;
-    return search_data_file_at(data_path, file, asset, nominal, ini_path, rs, stop);
+    return search_data_file_at(data_path, file, asset, nominal, ini_path, rs, stop, report_error);
 }
 
 int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
                         double nominal, const char* ini_path, register_set& rs,
-                        search_stop& stop) {
+                        search_stop& stop, error_reporter report) {
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, file);
     std::string line;
@@ -74,7 +74,7 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
         text_read_result got = text_read_line(*reader, DATA_LINE_LIMIT, line, had_end);
         if (got == TEXT_END) break;
         if (got == TEXT_FAILED)
-            return report_error(open_failure_text(data_path, reader->error), 1, ini_path, rs);
+            return report(open_failure_text(data_path, reader->error), 1, ini_path, rs);
         ++piece;
         // Only the piece the search stops at is recorded.
         auto stop_here = [&] {
@@ -93,13 +93,14 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
         if (!token) continue;
         if (!nr3_value(token, n, rs.MEM)) {
             stop_here();
-            return report_error(invalid_number_text(token, n), 1, ini_path, rs);
+            return report(invalid_number_text(token, n), 1, ini_path, rs);
         }
         if (!in_tolerance(rs.MEM, nominal, nominal)) continue;
         stop_here();
         token = next_data_token(p, end, n);
-        if (!token) return report_error("Can't get value.", 1, ini_path, rs);
-        return read_nr3(token, n, ini_path, rs);
+        if (!token) return report("Can't get value.", 1, ini_path, rs);
+        if (nr3_value(token, n, rs.MEM)) return OUTCOME_FOUND;
+        return report(invalid_number_text(token, n), 1, ini_path, rs);
     }
     std::string text = "No value found for ";
     text += asset;
@@ -108,5 +109,5 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
     text += " in file:  \"";
     text += data_path;
     text += '"';
-    return report_error(text, 1, ini_path, rs);
+    return report(text, 1, ini_path, rs);
 }
