@@ -93,16 +93,20 @@ TEST(CheckDataFile, NumbersThatStopALookup) {
 
 TEST(CheckDataFile, LinesThatCanNeverBeFound) {
     const std::string never = " can never be found: a lookup of ";
+    const std::string hidden = " is hidden: a lookup of ";
     run_cases({
-        {"duplicate, case ignored", "AB12 10 1\nab12 10.0000000001 2\n",
-         "refs.dat:2: warning: ab12 at 10.0000000001" + never +
-             "ab12 at 10.0000000001 takes line 1 (nominal 10) first\n",
+        {"duplicate, case ignored", "AB12 10 1\nab12 10 2\n",
+         "refs.dat:2: warning: ab12 at 10" + never + "ab12 at 10 takes line 1 (nominal 10) first\n",
+         2, 1, 1, 0, 1},
+        {"within the tolerance", "AB12 10 1\nAB12 10.0000000001 2\n",
+         "refs.dat:2: warning: AB12 at 10.0000000001" + hidden +
+             "AB12 at 10.0000000001 takes line 1 (nominal 10) first\n",
          2, 1, 1, 0, 1},
         {"the earliest of several is named",
          "AB12 10.00000000001 1\nAB12 10 2\nAB12 9.99999999999 3\n",
-         "refs.dat:2: warning: AB12 at 10" + never +
+         "refs.dat:2: warning: AB12 at 10" + hidden +
              "AB12 at 10 takes line 1 (nominal 10.00000000001) first\n"
-             "refs.dat:3: warning: AB12 at 9.99999999999" + never +
+             "refs.dat:3: warning: AB12 at 9.99999999999" + hidden +
              "AB12 at 9.99999999999 takes line 1 (nominal 10.00000000001) first\n",
          3, 1, 1, 0, 2},
         {"written otherwise", "AB12 1000 1\nAB12 1.0D3 2\n",
@@ -205,7 +209,7 @@ TEST(CheckDataFile, ManyNominalsOfOneAsset) {
     EXPECT_EQ(c.out,
               "refs.dat:20001: warning: AB12 at 777 can never be found: a lookup of AB12 at 777 "
               "takes line 777 (nominal 777) first\n"
-              "refs.dat:20002: warning: AB12 at 19999.0000000001 can never be found: a lookup of "
+              "refs.dat:20002: warning: AB12 at 19999.0000000001 is hidden: a lookup of "
               "AB12 at 19999.0000000001 takes line 19999 (nominal 19999) first\n");
     EXPECT_EQ(c.totals.nominals, 20000);
 }
