@@ -113,6 +113,41 @@ class Diagnostics(unittest.TestCase):
         self.assertEqual(run_check(["bad.dat", "bad.dat"], self.folder), first)
 
 
+class ReadmeExamples(unittest.TestCase):
+    """The examples in the README are what the program prints."""
+
+    def examples(self):
+        with open(os.path.join(SAMPLES, "..", "README.md"), encoding="utf-8") as f:
+            text = f.read()
+        found = []
+        for block in re.findall(r"((?:\n    .*)+)", text):
+            lines = [l[4:] for l in block.strip("\n").split("\n")]
+            command, output = None, []
+            for line in lines + ["$ end"]:
+                if line.startswith("$ "):
+                    if command:
+                        found.append((command, output))
+                    command, output = None, []
+                if line.startswith("$ tallix-check "):
+                    command = line[len("$ tallix-check "):].split(" ")
+                elif command:
+                    output.append(line)
+        return found
+
+    def test_each_example(self):
+        examples = self.examples()
+        self.assertEqual(len(examples), 3)
+        folder = harness.scratch()
+        try:
+            shutil.copy(os.path.join(SAMPLES, "flawed.dat"), folder)
+            for args, output in examples:
+                with self.subTest(args=args):
+                    _, out, _ = run_check(args, folder)
+                    self.assertEqual(out.splitlines(), output)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 class Usage(unittest.TestCase):
     def test_usage_errors_go_to_standard_error_with_status_2(self):
         for args, problem in [([], "no data file given"), (["-q", "a.dat"], "unknown option '-q'"),
