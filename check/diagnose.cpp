@@ -50,7 +50,6 @@ long piece_column(long piece) { return 1 + (piece - 1) * long(DATA_LINE_LIMIT); 
 struct nominal_line {
     place at;
     long order = 0;  // pieces in file order, for the earliest of several matches
-    double value = 0;
     std::string token;
 };
 
@@ -164,18 +163,18 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
         // The same value (or infinity, which only its own lookup asks for)
         // is never found at all; a nearby value is still found by lookups
         // just off the earlier nominal, but never by one at its own.
-        const bool never = earlier->value == value || std::isinf(value);
+        const bool never = a.by_nominal.count(value) != 0 || std::isinf(value);
         finding(fc, at, false,
                 asset_text + " at " + nominal_text +
                     (never ? " can never be found: a lookup of " : " is hidden: a lookup of ") +
                     asset_text + " at " + nominal_text + " takes " + place_text(earlier->at) +
                     " (nominal " + earlier->token + ") first");
-    }
-    else if (!reachable)
+    } else if (!reachable) {
         finding(fc, at, false,
                 asset_text + " at " + nominal_text +
                     " can never be found: no lookup matches a nominal of minus infinity");
-    a.by_nominal.emplace(value, nominal_line{at, fc.order, value, nominal_text});
+    }
+    a.by_nominal.emplace(value, nominal_line{at, fc.order, nominal_text});
 
     const char* recorded = next_data_token(p, end, n);
     if (!recorded) {

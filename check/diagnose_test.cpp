@@ -109,6 +109,13 @@ TEST(CheckDataFile, LinesThatCanNeverBeFound) {
              "refs.dat:3: warning: AB12 at 9.99999999999" + hidden +
              "AB12 at 9.99999999999 takes line 1 (nominal 10.00000000001) first\n",
          3, 1, 1, 0, 2},
+        {"an equal line after a nearby one: never found",
+         "AB12 10.0000000001 1\nAB12 10 2\nAB12 10.000 3\n",
+         "refs.dat:2: warning: AB12 at 10" + hidden +
+             "AB12 at 10 takes line 1 (nominal 10.0000000001) first\n"
+             "refs.dat:3: warning: AB12 at 10.000" + never +
+             "AB12 at 10.000 takes line 1 (nominal 10.0000000001) first\n",
+         3, 1, 1, 0, 2},
         {"written otherwise", "AB12 1000 1\nAB12 1.0D3 2\n",
          "refs.dat:2: warning: AB12 at 1.0D3" + never +
              "AB12 at 1.0D3 takes line 1 (nominal 1000) first\n",
