@@ -1,0 +1,133 @@
+// The command line of tallix-check: usage errors, the exit statuses, and
+// the summaries of one and several files.
+#include "check/check.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct ran {
+    int status;
+    std::string out, err;
+};
+
+ran run(std::vector<std::string> args) {
+    args.insert(args.begin(), "tallix-check");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    ran r;
+    r.status = check_main(int(argv.size()), argv.data(), r.out, r.err);
+    return r;
+}
+
+TEST(CheckMain, UsageErrorsNameTheProblem) {
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } cases[] = {
+        {{}, "tallix-check: no data file given"},
+        {{"--"}, "tallix-check: no data file given"},
+        {{"-x", "a.dat"}, "tallix-check: unknown option '-x'"},
+        {{"a.dat", "--verbose"}, "tallix-check: unknown option '--verbose'"},
+        {{"--lookup", "A7", "10"}, "tallix-check: --lookup takes ASSET NOMINAL FILE, 2 given"},
+        {{"--lookup", "A7", "10", "a.dat", "b.dat"},
+         "tallix-check: --lookup takes ASSET NOMINAL FILE, 4 given"},
+        {{"a.dat", "--lookup", "A7", "10", "a.dat"},
+         "tallix-check: --lookup must come first: --lookup ASSET NOMINAL FILE"},
+    };
+    for (const auto& c : cases) {
+        const ran r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.first_line;
+        EXPECT_EQ(r.out, "") << c.first_line;
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        EXPECT_NE(r.err.find("usage: tallix-check FILE..."), std::string::npos) << c.first_line;
+    }
+}
+
+TEST(CheckMain, HelpAndVersion) {
+    const ran help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: tallix-check FILE...\n", 0), 0u);
+    EXPECT_NE(help.out.find("--lookup ASSET NOMINAL FILE"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    const ran version = run({"a.dat", "--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tallix-check " TALLIX_EXPECTED_VERSION "\n");
+}
+
+struct CheckFiles : ::testing::Test {
+    std::string dir = make_scratch_dir();
+    std::string good = dir + "/good.dat";
+    std::string bad = dir + "/bad.dat";
+    void SetUp() override {
+        write_file(good, "A7 10 10.00013\r\nAB12 5 5.01\r\n");
+        write_file(bad, "AB12 10\r\nAB12 10 1\r\n");
+    }
+};
+
+TEST_F(CheckFiles, ExitStatusFollowsTheWorstFinding) {
+    const ran clean = run({good});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, good + ": 2 lines, 2 assets, 2 nominals, 0 errors, 0 warnings\n");
+    EXPECT_EQ(clean.err, "");
+
+    const ran errors = run({bad});
+    EXPECT_EQ(errors.status, 1);
+    EXPECT_EQ(errors.out,
+              bad + ":1: error: AB12 at 10 has no value; its lookup stops here with \"Can't get "
+                    "value.\"\n" +
+                  bad + ":2: warning: AB12 at 10 can never be found: a lookup of AB12 at 10 takes "
+                        "line 1 (nominal 10) first\n" +
+                  bad + ": 2 lines, 1 asset, 0 nominals, 1 error, 1 warning\n");
+
+    write_file(good, "AB12 10 1\nAB12 10 2\n");
+    EXPECT_EQ(run({good}).status, 0) << "warnings alone do not fail a file";
+}
+
+TEST_F(CheckFiles, SeveralFilesEachWithASummaryAndATotal) {
+    const std::string missing = dir + "/none.dat";
+    const ran r = run({good, missing, bad});
+    EXPECT_EQ(r.status, 2) << "a file that cannot be read outweighs errors";
+    EXPECT_EQ(r.err, "tallix-check: Can't open \"" + missing + "\".  No such file or directory.\n");
+    const std::string summaries[] = {
+        good + ": 2 lines, 2 assets, 2 nominals, 0 errors, 0 warnings\n",
+        bad + ": 2 lines, 1 asset, 0 nominals, 1 error, 1 warning\n",
+        "total of 3 files: 4 lines, 3 assets, 2 nominals, 1 error, 1 warning\n",
+    };
+    std::size_t at = 0;
+    for (const std::string& s : summaries) {
+        const std::size_t found = r.out.find(s, at);
+        ASSERT_NE(found, std::string::npos) << s;
+        at = found + s.size();
+    }
+    EXPECT_EQ(at, r.out.size());
+    EXPECT_EQ(r.out.find(missing), std::string::npos);
+
+    const ran both = run({good, bad});
+    EXPECT_EQ(both.status, 1);
+}
+
+TEST_F(CheckFiles, DoubleDashLetsANameStartWithADash) {
+    const std::string dashed = dir + "/-x.dat";
+    write_file(dashed, "A7 10 1\n");
+    // Relative names, so that the dash is the first character.
+    const ran r = run({"--", "-x.dat"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "tallix-check: Can't open \"-x.dat\".  No such file or directory.\n");
+    const ran direct = run({"--", dashed});
+    EXPECT_EQ(direct.status, 0);
+}
+
+TEST_F(CheckFiles, LookupModeEndsAsTallixWould) {
+    const ran found = run({"--lookup", "ab12", "5", good});
+    EXPECT_EQ(found.status, 0);
+    EXPECT_EQ(found.out, good + ":2: AB12 5 5.01\nvalue: 5.01\n");
+    const ran failed = run({"--lookup", "AB12", "10", bad});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, bad + ":1: AB12 10\nmessage: Can't get value.\n");
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the built tallix-check: real data files in a scratch
+folder, the diagnostics and summaries on standard output, the reasons on
+standard error, and the exit status. The --lookup mode is run beside the
+real tallix on every shared case that finds a value or fails a search, and
+the two must agree on the value and on the message.
+
+    test_check.py --check build/dev/check/tallix-check --tallix build/dev/lookup/tallix
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import cases  # noqa: E402
+import harness  # noqa: E402
+
+CHECK = None
+TALLIX = None
+SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
+
+
+def run_check(args, folder):
+    p = subprocess.run([CHECK] + args, cwd=folder, stdin=subprocess.DEVNULL, capture_output=True,
+                       timeout=60)
+    return p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+
+
+# One planted problem of each kind, each on a line of its own.
+PLANTED_LINES = [
+    "A7 10 10.00013",                               # 1 clean
+    "AB12 ten 10.02",                               # 2 nominal not a number
+    "B3 5",                                         # 3 no value
+    "B4 5 5.0V",                                    # 4 value not a number
+    "a7 10.0 9",                                    # 5 never found: line 1 is taken
+    "C1 1 1" + " " * 248 + "  C2 2 2",              # 6 longer than 254 characters
+    "E1 1 1\x002345",                               # 7 a NUL cuts the value
+    "D1 1 1",                                       # 8 clean
+    "D2 2 2\x1a",                                   # 9 Ctrl-Z hides what follows
+]
+PLANTED = "\r\n".join(PLANTED_LINES) + "\r\nD3 3 3\r\n"
+PLANTED_FINDINGS = [
+    'bad.dat:2: error: nominal "ten" is not a number; every lookup of AB12 that reaches this line '
+    'stops here',
+    'bad.dat:3: error: B3 at 5 has no value; its lookup stops here with "Can\'t get value."',
+    'bad.dat:4: error: value "5.0V" of B4 at 5 is not a number',
+    "bad.dat:5: warning: a7 at 10.0 can never be found: a lookup of a7 at 10.0 takes line 1 "
+    "(nominal 10) first",
+    "bad.dat:6: warning: line of 262 characters is read in pieces of 254: piece 2 starts at column "
+    "255 and is read as a line for asset C2",
+    "bad.dat:7: warning: a NUL character at column 7 ends the line; the text after it is never read",
+    "bad.dat:9: warning: Ctrl-Z at column 7 ends the file; the 10 bytes after it are never read",
+    "bad.dat: 9 lines, 9 assets, 6 nominals, 3 errors, 4 warnings",
+]
+
+
+class Diagnostics(unittest.TestCase):
+    def setUp(self):
+        self.folder = harness.scratch()
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def test_one_diagnostic_per_planted_problem_and_nothing_else(self):
+        harness.lay_out(self.folder, {"bad.dat": PLANTED})
+        status, out, err = run_check(["bad.dat"], self.folder)
+        self.assertEqual(out.splitlines(), PLANTED_FINDINGS)
+        self.assertEqual(err, "")
+        self.assertEqual(status, 1)
+
+    def test_each_problem_alone_is_found_at_its_line(self):
+        # Each planted line after a clean first line: only its own finding.
+        for i, line in enumerate(PLANTED_LINES[1:7], start=2):
+            with self.subTest(line=i):
+                harness.lay_out(self.folder, {"one.dat": PLANTED_LINES[0] + "\n" + line + "\n"})
+                status, out, _ = run_check(["one.dat"], self.folder)
+                findings = out.splitlines()[:-1]
+                self.assertEqual(len(findings), 1, out)
+                expected = PLANTED_FINDINGS[i - 2].replace("bad.dat:%d:" % i, "one.dat:2:")
+                self.assertEqual(findings[0], expected)
+                self.assertEqual(status, 1 if ": error: " in expected else 0)
+
+    def test_a_clean_file_gets_only_its_summary(self):
+        shutil.copy(os.path.join(SAMPLES, "refs.dat"), self.folder)
+        status, out, err = run_check(["refs.dat"], self.folder)
+        self.assertEqual(status, 0, out + err)
+        self.assertRegex(out, r"\Arefs\.dat: \d+ lines, \d+ assets, \d+ nominals, 0 errors, 0 warnings\n\Z")
+
+    def test_several_files_and_one_that_cannot_be_read(self):
+        harness.lay_out(self.folder, {"good.dat": "A7 10 1\r\nA7 20 2\r\n", "bad.dat": PLANTED,
+                                      "sub/x": ""})
+        status, out, err = run_check(["good.dat", "bad.dat"], self.folder)
+        self.assertEqual(status, 1)
+        self.assertEqual(out.splitlines(), ["good.dat: 2 lines, 1 asset, 2 nominals, 0 errors, 0 warnings"]
+                         + PLANTED_FINDINGS
+                         + ["total of 2 files: 11 lines, 10 assets, 8 nominals, 3 errors, 4 warnings"])
+
+        status, out, err = run_check(["good.dat", "none.dat", "sub"], self.folder)
+        self.assertEqual(status, 2)
+        self.assertEqual(err.splitlines(), [
+            'tallix-check: Can\'t open "none.dat".  No such file or directory.',
+            'tallix-check: Can\'t open "sub".  errno = 21.'])
+        self.assertIn("good.dat: 2 lines", out)
+
+    def test_output_is_the_same_every_time(self):
+        harness.lay_out(self.folder, {"bad.dat": PLANTED})
+        first = run_check(["bad.dat", "bad.dat"], self.folder)
+        self.assertEqual(run_check(["bad.dat", "bad.dat"], self.folder), first)
+
+
+class ReadmeExamples(unittest.TestCase):
+    """The examples in the README are what the program prints."""
+
+    def examples(self):
+        with open(os.path.join(SAMPLES, "..", "README.md"), encoding="utf-8") as f:
+            text = f.read()
+        found = []
+        for block in re.findall(r"((?:\n    .*)+)", text):
+            lines = [l[4:] for l in block.strip("\n").split("\n")]
+            command, output = None, []
+            for line in lines + ["$ end"]:
+                if line.startswith("$ "):
+                    if command:
+                        found.append((command, output))
+                    command, output = None, []
+                if line.startswith("$ tallix-check "):
+                    command = line[len("$ tallix-check "):].split(" ")
+                elif command:
+                    output.append(line)
+        return found
+
+    def test_each_example(self):
+        examples = self.examples()
+        self.assertEqual(len(examples), 3)
+        folder = harness.scratch()
+        try:
+            shutil.copy(os.path.join(SAMPLES, "flawed.dat"), folder)
+            for args, output in examples:
+                with self.subTest(args=args):
+                    _, out, _ = run_check(args, folder)
+                    self.assertEqual(out.splitlines(), output)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+class Usage(unittest.TestCase):
+    def test_usage_errors_go_to_standard_error_with_status_2(self):
+        for args, problem in [([], "no data file given"), (["-q", "a.dat"], "unknown option '-q'"),
+                              (["--lookup", "A7"], "--lookup takes ASSET NOMINAL FILE, 1 given")]:
+            with self.subTest(args=args):
+                status, out, err = run_check(args, ".")
+                self.assertEqual(status, 2)
+                self.assertEqual(out, "")
+                self.assertEqual(err.splitlines()[0], "tallix-check: " + problem)
+
+    def test_help_and_version(self):
+        status, out, err = run_check(["--help"], ".")
+        self.assertEqual((status, err), (0, ""))
+        self.assertIn("tallix-check --lookup ASSET NOMINAL FILE", out)
+        status, out, err = run_check(["--version"], ".")
+        self.assertEqual((status, err), (0, ""))
+        self.assertRegex(out, r"\Atallix-check \d+\.\d+\.\d+\n\Z")
+
+
+def cut_like_tallix(args):
+    return [t for t in re.split("[ ,]+", args) if t]
+
+
+def agreeing_cases():
+    """The shared cases in which tallix finds a value or fails a search
+    (its first box is a Retry/Cancel question of its own)."""
+    chosen = []
+    for case in cases.CASES:
+        if case.fill_disk or len(cut_like_tallix(case.args)) < 4:
+            continue
+        found = case.status == 0 and not case.boxes
+        failed = bool(case.boxes) and case.boxes[0].caption == "TALLIX Error" \
+            and case.boxes[0].buttons == "Retry/Cancel"
+        if found or failed:
+            chosen.append(case)
+    return chosen
+
+
+class LookupAgreesWithTallix(unittest.TestCase):
+    def test_the_selection_covers_both_outcomes(self):
+        chosen = agreeing_cases()
+        self.assertGreaterEqual(len([c for c in chosen if c.status == 0]), 10)
+        self.assertGreaterEqual(len([c for c in chosen if c.status != 0]), 10)
+
+    def run_both(self, case):
+        folder = harness.scratch()
+        try:
+            harness.lay_out(folder, case.files)
+            before = sorted(os.listdir(folder)), harness.read_bytes(os.path.join(folder, case.dose_path))
+            ini, data, asset, nominal = cut_like_tallix(case.args)[:4]
+            status, out, err = run_check(["--lookup", asset, nominal, data], folder)
+            after = sorted(os.listdir(folder)), harness.read_bytes(os.path.join(folder, case.dose_path))
+            self.assertEqual(after, before, "--lookup must write nothing")
+            self.assertEqual(err, "")
+
+            # tallix itself, with no box answered: it gives up at the first one.
+            run = harness.run_tallix(TALLIX, case.args, folder, [])
+            self.assertEqual(status, run.status, out + run.stderr)
+            lines = out.splitlines()
+            if run.status == 0:
+                mem = harness.read_bytes(os.path.join(folder, case.dose_path)).split(b"\r\n")[0]
+                self.assertEqual(lines[-1], "value: " + mem.decode("latin-1"))
+                place = re.match(r"(.+):(\d+): (piece \d+ from column \d+: )?(.*)\Z", lines[0])
+                self.assertIsNotNone(place, out)
+                self.assertEqual(place.group(1), data)
+                if not place.group(3):
+                    with open(os.path.join(folder, data), "rb") as f:
+                        file_lines = f.read().decode("latin-1").split("\n")
+                    self.assertEqual(place.group(4), file_lines[int(place.group(2)) - 1].rstrip("\r"))
+            else:
+                self.assertEqual(run.boxes[0][0], "TALLIX Error")
+                self.assertEqual(lines[-1], "message: " + run.boxes[0][1])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+def _add_agreeing_cases():
+    for i, case in enumerate(agreeing_cases()):
+        def test(self, case=case):
+            self.run_both(case)
+        name = "test_%02d_%s" % (i, "".join(c if c.isalnum() else "_" for c in case.name))
+        setattr(LookupAgreesWithTallix, name, test)
+
+
+_add_agreeing_cases()
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--check", required=True)
+    parser.add_argument("--tallix", required=True)
+    opts, rest = parser.parse_known_args()
+    CHECK = os.path.abspath(opts.check)
+    TALLIX = os.path.abspath(opts.tallix)
+    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed, failed))
+    sys.exit(0 if result.wasSuccessful() else 1)
