@@ -4,8 +4,10 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <ftw.h>
 #include <fstream>
 #include <sstream>
 
@@ -35,10 +37,29 @@ box_script::~box_script() {
     forget_exchange_file_path();
 }
 
+namespace {
+std::vector<std::string>* g_scratch_dirs = nullptr;
+
+int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
+    std::remove(path);
+    return 0;
+}
+
+// Scratch folders go when the test program ends, whatever the tests left.
+void remove_scratch_dirs() {
+    for (const std::string& dir : *g_scratch_dirs) nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+}
+}  // namespace
+
 std::string make_scratch_dir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/tallix-test-XXXXXX";
     if (!mkdtemp(&pattern[0])) std::abort();
+    if (!g_scratch_dirs) {
+        g_scratch_dirs = new std::vector<std::string>;
+        std::atexit(remove_scratch_dirs);
+    }
+    g_scratch_dirs->push_back(pattern);
     return pattern;
 }
 
