@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>

@@ -28,6 +28,7 @@ import harness  # noqa: E402
 import wine_driver  # noqa: E402
 
 EXE = None
+ZIP = None
 ARTIFACTS = None
 SESSION = None
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -128,8 +129,9 @@ class WindowsOnly(WineGroup):
         SESSION.end_wineserver()
 
     def test_relative_ini_is_read_from_the_current_folder_not_the_windows_folder(self):
-        # The prefix has a valid decoy vornax.ini in C:\windows; a local one
-        # without procdir must be found invalid, not the decoy read instead.
+        # The prefix has a valid decoy vornax.ini in C:\windows, with its own
+        # dosdose.dat; a local one without procdir must be found invalid, not
+        # the decoy read instead.
         case = cases.Case("local ini without procdir", "vornax.ini refs.dat A7 10",
                           cases.with_files(vornax_ini="[Startup]\r\nuser_cwd=\r\n"),
                           [cases.lib_error('"vornax.ini" is not a valid VORNAX initialization file.'),
@@ -250,15 +252,28 @@ class Executable(unittest.TestCase):
         self.assertRegex(manifest, r"<dpiAware[^>]*>true")
         self.assertRegex(manifest, r'name="Microsoft.Windows.Common-Controls"\s+version="6\.0\.0\.0"')
 
+    def test_zip_holds_the_program_the_readme_and_the_samples(self):
+        if not ZIP:
+            self.skipTest("no ZIP given")
+        import zipfile
+        with zipfile.ZipFile(ZIP) as z:
+            names = sorted(n.split("/", 1)[1] for n in z.namelist() if not n.endswith("/"))
+            with open(EXE, "rb") as f:
+                self.assertEqual(z.read([n for n in z.namelist() if n.endswith("/tallix.exe")][0]), f.read())
+        samples = sorted("samples/" + n for n in os.listdir(os.path.join(SOURCE_DIR, "samples")))
+        self.assertEqual(names, sorted(["README.md", "tallix.exe"] + samples))
+
 
 def main():
-    global EXE, ARTIFACTS, SESSION
+    global EXE, ZIP, ARTIFACTS, SESSION
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--zip", help="the operators' ZIP, to check what it holds")
     parser.add_argument("--artifacts", help="folder for the screenshot of a box")
     parser.add_argument("--scratch", help="folder for the Wine prefix (removed afterwards)")
     opts, rest = parser.parse_known_args()
     EXE = os.path.abspath(opts.exe)
+    ZIP = os.path.abspath(opts.zip) if opts.zip else None
     ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
     if ARTIFACTS:
         os.makedirs(ARTIFACTS, exist_ok=True)

@@ -13,6 +13,7 @@ Every wine, wineserver, Xvfb and xdotool call is bounded in time, and
 """
 import os
 import re
+import select
 import shutil
 import subprocess
 import tempfile
@@ -72,14 +73,17 @@ class Session:
     def create_prefix(self):
         """A fresh prefix: boxes answered without the ~2 s a managed window
         takes, and a decoy initialization file in the Windows folder, where
-        the profile API would look a bare file name up."""
+        the profile API looks a bare file name up."""
         self._run(["wineboot", "-i"], PREFIX_TIMEOUT)
         self._run(["wineserver", "-w"], PREFIX_TIMEOUT)
         self._run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
                    "/d", "N", "/f"], 60)
-        windows = os.path.join(self.prefix, "drive_c", "windows")
-        with open(os.path.join(windows, "vornax.ini"), "wb") as f:
-            f.write(b"[Startup]\r\nprocdir=C:\\DECOY\r\nuser_cwd=C:\\DECOY\r\nuser_data_dir=C:\\DECOY\r\n")
+        # Read by mistake, the decoy would make every lookup of A7 succeed
+        # on an exchange file of its own.
+        drive_c = os.path.join(self.prefix, "drive_c")
+        harness.lay_out(drive_c, {
+            "windows/vornax.ini": "[Startup]\r\nprocdir=C:\\DECOY\r\nuser_data_dir=C:\\decoy\r\n",
+            "decoy/dosdose.dat": "\r\n".join(["0", "1", "decoy"] + ["0"] * 20) + "\r\n"})
 
     def start_display(self):
         """Starts Xvfb on a free display number (Xvfb picks it)."""
@@ -89,9 +93,10 @@ class Session:
             pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
             stderr=subprocess.DEVNULL)
         os.close(write_end)
+        with open(os.path.join(self.scratch, "xvfb.pid"), "w") as f:
+            f.write("%d\n" % self.xvfb.pid)
         number = b""
         deadline = time.monotonic() + 20
-        import select
         while not number.endswith(b"\n") and time.monotonic() < deadline:
             ready, _, _ = select.select([read_end], [], [], 0.5)
             if ready:
