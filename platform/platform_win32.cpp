@@ -143,7 +143,4 @@ int platform_replace_file(const char* source, const char* target) {
     return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 1 : 0;
 }
 
-int platform_remove_file(const char* path) {
-    if (DeleteFileA(path)) return 1;
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? 1 : 0;
-}
+int platform_remove_file(const char* path) { return DeleteFileA(path) ? 1 : 0; }

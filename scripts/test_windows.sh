@@ -24,4 +24,5 @@ cleanup() {
 trap cleanup EXIT
 
 python3 tests/e2e/run_wine.py --exe build/windows/lookup/tallix.exe --zip "$zip" \
+    --unit build/windows/tests/windows/tallix_win32_tests.exe \
     --artifacts build/windows/artifacts --scratch "$scratch"

@@ -28,6 +28,7 @@ import harness  # noqa: E402
 import wine_driver  # noqa: E402
 
 EXE = None
+UNIT = None
 ZIP = None
 ARTIFACTS = None
 SESSION = None
@@ -264,16 +265,31 @@ class Executable(unittest.TestCase):
         self.assertEqual(names, sorted(["README.md", "tallix.exe"] + samples))
 
 
+class WindowsUnitTests(WineGroup):
+    """The GoogleTest program of the Windows platform verbs, run headless."""
+
+    def test_unit_tests_pass_under_wine(self):
+        if not UNIT:
+            self.skipTest("no unit-test program given")
+        p = subprocess.run(["wine", UNIT], env=SESSION.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, timeout=120)
+        out = p.stdout.decode("latin-1", "replace")
+        self.assertEqual(p.returncode, 0, out)
+        self.assertRegex(out, r"\[  PASSED  \] \d+ tests?\.")
+
+
 def main():
-    global EXE, ZIP, ARTIFACTS, SESSION
+    global EXE, UNIT, ZIP, ARTIFACTS, SESSION
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--unit", help="tallix_win32_tests.exe, to run under Wine too")
     parser.add_argument("--zip", help="the operators' ZIP, to check what it holds")
     parser.add_argument("--artifacts", help="folder for the screenshot of a box")
     parser.add_argument("--scratch", help="folder for the Wine prefix (removed afterwards)")
     opts, rest = parser.parse_known_args()
     EXE = os.path.abspath(opts.exe)
     ZIP = os.path.abspath(opts.zip) if opts.zip else None
+    UNIT = os.path.abspath(opts.unit) if opts.unit else None
     ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
     if ARTIFACTS:
         os.makedirs(ARTIFACTS, exist_ok=True)
@@ -283,7 +299,7 @@ def main():
         SESSION.start_display()
         loader = unittest.defaultTestLoader
         suite = unittest.TestSuite(loader.loadTestsFromTestCase(c)
-                                   for c in (Executable, Headless, Answered, WindowsOnly))
+                                   for c in (Executable, WindowsUnitTests, Headless, Answered, WindowsOnly))
         if rest:
             suite = unittest.defaultTestLoader.loadTestsFromNames(rest, sys.modules[__name__])
         result = unittest.TextTestRunner(verbosity=2).run(suite)
