@@ -22,12 +22,13 @@ for group in "$@"; do
         need /usr/include/gmock/gmock.h libgmock-dev
         ;;
     windows)
-        need x86_64-w64-mingw32-g++ g++-mingw-w64-x86-64
+        need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
         need wine wine
         need /usr/lib/wine/wine64 wine64
         need Xvfb xvfb
         need xdotool xdotool
         need xwd x11-apps
+        need /usr/src/googletest/googletest/CMakeLists.txt googletest
         ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
