@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
+#   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xdotool, xwd
 # Other groups are added by the parts of the project that need them.
 set -euo pipefail
 
@@ -19,6 +20,15 @@ for group in "$@"; do
         need python3 python3
         need /usr/include/gtest/gtest.h libgtest-dev
         need /usr/include/gmock/gmock.h libgmock-dev
+        ;;
+    windows)
+        need x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+        need wine wine
+        need /usr/lib/wine/wine64 wine64
+        need Xvfb xvfb
+        need xdotool xdotool
+        need xwd x11-apps
+        need /usr/src/googletest/googletest/CMakeLists.txt googletest
         ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac

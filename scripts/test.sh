@@ -8,3 +8,4 @@ scripts/deps.sh build
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+scripts/test_windows.sh

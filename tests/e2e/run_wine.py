@@ -1,0 +1,315 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the Windows tallix.exe under Wine: the shared cases
+of the native program (real initialization, exchange and data files in a
+scratch folder, the rewritten exchange file and the exit status checked byte
+for byte), the checks of the executable itself, and the cases only Windows
+has (the profile API's own way of finding a bare file name).
+
+    run_wine.py --exe build/windows/lookup/tallix.exe [--artifacts DIR]
+
+Cases whose first box gets no answer run headless, where every box gives up
+at once. Every case also runs on an Xvfb display, where the boxes are found
+by their caption, counted, and answered while the files are mended. The box
+text cannot be read back from Wine; the captions, their number and order,
+the file and the status are what is compared.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import cases  # noqa: E402
+import harness  # noqa: E402
+import wine_driver  # noqa: E402
+
+EXE = None
+UNIT = None
+ZIP = None
+ARTIFACTS = None
+SESSION = None
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+# DLLs every Windows has; anything else beside tallix.exe would have to ship with it.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "ntdll.dll", "gdi32.dll",
+               "shell32.dll", "ole32.dll", "comctl32.dll", "ucrtbase.dll"}
+
+
+def project_version():
+    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
+        m = re.search(r"project\(TALLIX VERSION (\d+\.\d+\.\d+)", f.read())
+    return m.group(1)
+
+
+def wine_cases():
+    return [c for c in cases.CASES if not c.native_only]
+
+
+def headless_case(case):
+    """Without a display every box gives up at once, so only a case whose
+    first box gets no answer (or that shows none) can run headless."""
+    return not case.boxes or case.boxes[0].answer is None
+
+
+class CaseChecks(unittest.TestCase):
+    def check_files(self, case, folder, before, log):
+        dose_path = os.path.join(folder, case.dose_path)
+        after = harness.read_bytes(dose_path)
+        if case.after == "unchanged":
+            self.assertEqual(after, before, log)
+        elif case.after is None:
+            self.assertIsNone(after, log)
+        else:
+            self.assertEqual(after, case.after.encode("latin-1"), log)
+        folder_of_dose = os.path.dirname(dose_path)
+        leftovers = [n for n in os.listdir(folder_of_dose) if n.lower().startswith("dosdose.dat.")]
+        self.assertEqual(leftovers, [], "temporary files left behind")
+
+    def run_case(self, case, answered):
+        folder = harness.scratch()
+        try:
+            harness.lay_out(folder, case.files)
+            before = harness.read_bytes(os.path.join(folder, case.dose_path))
+            if answered:
+                run = wine_driver.run_answered(SESSION, EXE, case.args, folder, case.boxes)
+                self.assertEqual(run.captions, [b.caption for b in case.boxes], run.log)
+            else:
+                run = wine_driver.run_headless(SESSION, EXE, case.args, folder)
+            self.assertEqual(run.status, case.status, run.log)
+            self.check_files(case, folder, before, run.log)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+class WineGroup(CaseChecks):
+    """Each group starts with a wineserver of its own: the first program of a
+    session decides whether Wine's desktop has a display."""
+
+    @classmethod
+    def setUpClass(cls):
+        SESSION.end_wineserver()
+
+    @classmethod
+    def tearDownClass(cls):
+        SESSION.end_wineserver()
+
+
+class Headless(WineGroup):
+    pass
+
+
+class Answered(WineGroup):
+    pass
+
+
+def _name(i, case):
+    return "test_%02d_%s" % (i, "".join(c if c.isalnum() else "_" for c in case.name))
+
+
+def _add_table_cases():
+    for i, case in enumerate(cases.CASES):
+        if case.native_only:
+            continue
+        if headless_case(case):
+            setattr(Headless, _name(i, case), lambda self, case=case: self.run_case(case, False))
+        setattr(Answered, _name(i, case), lambda self, case=case: self.run_case(case, True))
+
+
+_add_table_cases()
+
+
+class WindowsOnly(WineGroup):
+    """What only the Windows program has to get right. Headless and answered
+    runs mix here, so each test has a wineserver of its own."""
+
+    def setUp(self):
+        SESSION.end_wineserver()
+
+    def test_relative_ini_is_read_from_the_current_folder_not_the_windows_folder(self):
+        # The prefix has a valid decoy vornax.ini in C:\windows, with its own
+        # dosdose.dat; a local one without procdir must be found invalid, not
+        # the decoy read instead.
+        case = cases.Case("local ini without procdir", "vornax.ini refs.dat A7 10",
+                          cases.with_files(vornax_ini="[Startup]\r\nuser_cwd=\r\n"),
+                          [cases.lib_error('"vornax.ini" is not a valid VORNAX initialization file.'),
+                           cases.internal("Function <get_dose> failed!")], 1)
+        self.run_case(case, True)
+
+    def test_relative_ini_in_a_subfolder_with_backslash(self):
+        files = dict(cases.STD)
+        files["cfg/vornax.ini"] = files.pop("vornax.ini")
+        case = cases.Case("ini in a subfolder", "cfg\\vornax.ini refs.dat A7 10", files, [], 0,
+                          cases.dose("10.00013", "1"))
+        self.run_case(case, False)
+
+    def test_exchange_file_in_an_absolute_windows_folder(self):
+        folder = harness.scratch()
+        try:
+            exch = "Z:" + os.path.join(folder, "exch").replace("/", "\\")
+            ini = cases.INI.replace("user_data_dir=", "user_data_dir=" + exch + "\\")
+            harness.lay_out(folder, {"vornax.ini": ini, "exch/dosdose.dat": cases.DOSE,
+                                     "refs.dat": cases.STD["refs.dat"]})
+            run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat AB12 10", folder)
+            self.assertEqual(run.status, 0, run.log)
+            self.assertEqual(harness.read_bytes(os.path.join(folder, "exch", "dosdose.dat")),
+                             cases.dose("10.02", "1").encode())
+            self.assertEqual(sorted(os.listdir(os.path.join(folder, "exch"))), ["dosdose.dat"])
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_hidden_exchange_file_stays_hidden(self):
+        # Wine keeps the DOS attributes of a file in an extended attribute;
+        # where the file system has none, there is nothing to compare.
+        folder = harness.scratch()
+        try:
+            harness.lay_out(folder, cases.STD)
+            env = SESSION.env()
+            set_hidden = subprocess.run(["wine", "cmd", "/c", "attrib", "+h", "dosdose.dat"], cwd=folder,
+                                        env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+            if not self._hidden(folder):
+                self.skipTest("no DOS attributes on this file system: " + set_hidden.stdout.decode("latin-1"))
+            run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat A7 10", folder)
+            self.assertEqual(run.status, 0, run.log)
+            self.assertEqual(harness.read_bytes(os.path.join(folder, "dosdose.dat")),
+                             cases.dose("10.00013", "1").encode())
+            self.assertTrue(self._hidden(folder), "the rewritten dosdose.dat lost its hidden attribute")
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def _hidden(self, folder):
+        p = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=folder, env=SESSION.env(),
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+        line = p.stdout.decode("latin-1").strip().splitlines()
+        return bool(line) and "H" in line[-1].split("dosdose.dat")[0].upper().split("Z:")[0]
+
+    def test_screenshot_of_a_real_box(self):
+        if not ARTIFACTS:
+            self.skipTest("no artifacts folder given")
+        folder = harness.scratch()
+        shots = []
+
+        def shoot(i, wid):
+            path = os.path.join(ARTIFACTS, "wine-retry-box.png")
+            SESSION.xdotool("windowfocus", "--sync", wid)
+            if SESSION.screenshot(path):
+                shots.append(path)
+
+        try:
+            harness.lay_out(folder, cases.with_files(refs_dat=None))
+            box = cases.tallix_error('Can\'t open "refs.dat".  No such file or directory.', "cancel")
+            run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", folder, [box], shoot)
+            self.assertEqual(run.captions, ["TALLIX Error"], run.log)
+            self.assertEqual(run.status, 1)
+            if not shots:
+                self.skipTest("xwd is not installed")
+            self.assertGreater(os.path.getsize(shots[0]), 1000)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
+class Executable(unittest.TestCase):
+    """tallix.exe as it ships: 64-bit GUI program, system DLLs only, with
+    version information and manifest."""
+
+    @classmethod
+    def setUpClass(cls):
+        objdump = shutil.which("x86_64-w64-mingw32-objdump") or "objdump"
+        cls.dump = subprocess.run([objdump, "-p", EXE], stdout=subprocess.PIPE, check=True,
+                                  timeout=60).stdout.decode("latin-1")
+        with open(EXE, "rb") as f:
+            cls.image = f.read()
+
+    def test_pe32_plus_gui_subsystem(self):
+        self.assertRegex(self.dump, r"Magic\s+020b\s+\(PE32\+\)")
+        self.assertRegex(self.dump, r"Subsystem\s+00000002\s+\(Windows GUI\)")
+
+    def test_imports_only_system_dlls(self):
+        dlls = {d.lower() for d in re.findall(r"DLL Name: (\S+)", self.dump)}
+        self.assertIn("user32.dll", dlls)
+        self.assertEqual(dlls - SYSTEM_DLLS, set())
+
+    def test_version_and_manifest_resources(self):
+        types = re.findall(r"^\S+\s{3}Entry: ID: 0x0000([0-9a-f]{2})", self.dump, re.M)
+        self.assertIn("10", types, "no version resource")
+        self.assertIn("18", types, "no manifest resource")
+
+        def wide(s):
+            return s.encode("utf-16-le")
+        version = project_version()
+        for key, value in (("ProductName", "TALLIX"), ("FileVersion", version), ("ProductVersion", version)):
+            self.assertRegex(self.image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
+                             key)
+        self.assertIn(wide("FileDescription"), self.image)
+
+    def test_manifest_says_as_invoker_dpi_aware_common_controls_6(self):
+        m = re.search(rb"<assembly.*?</assembly>", self.image, re.S)
+        self.assertIsNotNone(m, "no manifest text in the image")
+        manifest = m.group(0).decode("utf-8")
+        self.assertIn('level="asInvoker"', manifest)
+        self.assertRegex(manifest, r"<dpiAware[^>]*>true")
+        self.assertRegex(manifest, r'name="Microsoft.Windows.Common-Controls"\s+version="6\.0\.0\.0"')
+
+    def test_zip_holds_the_program_the_readme_and_the_samples(self):
+        if not ZIP:
+            self.skipTest("no ZIP given")
+        import zipfile
+        with zipfile.ZipFile(ZIP) as z:
+            names = sorted(n.split("/", 1)[1] for n in z.namelist() if not n.endswith("/"))
+            with open(EXE, "rb") as f:
+                self.assertEqual(z.read([n for n in z.namelist() if n.endswith("/tallix.exe")][0]), f.read())
+        samples = sorted("samples/" + n for n in os.listdir(os.path.join(SOURCE_DIR, "samples")))
+        self.assertEqual(names, sorted(["README.md", "tallix.exe"] + samples))
+
+
+class WindowsUnitTests(WineGroup):
+    """The GoogleTest program of the Windows platform verbs, run headless."""
+
+    def test_unit_tests_pass_under_wine(self):
+        if not UNIT:
+            self.skipTest("no unit-test program given")
+        p = subprocess.run(["wine", UNIT], env=SESSION.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, timeout=120)
+        out = p.stdout.decode("latin-1", "replace")
+        self.assertEqual(p.returncode, 0, out)
+        self.assertRegex(out, r"\[  PASSED  \] \d+ tests?\.")
+
+
+def main():
+    global EXE, UNIT, ZIP, ARTIFACTS, SESSION
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--unit", help="tallix_win32_tests.exe, to run under Wine too")
+    parser.add_argument("--zip", help="the operators' ZIP, to check what it holds")
+    parser.add_argument("--artifacts", help="folder for the screenshot of a box")
+    parser.add_argument("--scratch", help="folder for the Wine prefix (removed afterwards)")
+    opts, rest = parser.parse_known_args()
+    EXE = os.path.abspath(opts.exe)
+    ZIP = os.path.abspath(opts.zip) if opts.zip else None
+    UNIT = os.path.abspath(opts.unit) if opts.unit else None
+    ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
+    if ARTIFACTS:
+        os.makedirs(ARTIFACTS, exist_ok=True)
+    SESSION = wine_driver.Session(opts.scratch)
+    try:
+        SESSION.create_prefix()
+        SESSION.start_display()
+        loader = unittest.defaultTestLoader
+        suite = unittest.TestSuite(loader.loadTestsFromTestCase(c)
+                                   for c in (Executable, WindowsUnitTests, Headless, Answered, WindowsOnly))
+        if rest:
+            suite = unittest.defaultTestLoader.loadTestsFromNames(rest, sys.modules[__name__])
+        result = unittest.TextTestRunner(verbosity=2).run(suite)
+    finally:
+        SESSION.close()
+    failed = len(result.failures) + len(result.errors)
+    print("%d passed, %d failed" % (result.testsRun - failed - len(result.skipped), failed)
+          + (", %d skipped" % len(result.skipped) if result.skipped else ""))
+    sys.exit(0 if result.wasSuccessful() else 1)
+
+
+if __name__ == "__main__":
+    main()
