@@ -21,17 +21,18 @@ char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') :
 constexpr double TOLERANCE = 1e-11;
 
 // Tells whether the first token of the piece [p, end) can be the asset
-// (`folded`, in lower case). Most lines of a big file are for other assets
-// and are turned away here after a character or two; a line that passes is
-// examined in full, so this only has to be sure about what it rejects. A NUL
-// ends what the line says, so it ends the token too.
+// (`folded`, in lower case) with a delimiter after it. Most lines of a big
+// file are for other assets and are turned away here after a character or
+// two; a line that passes is examined in full, so this only has to be sure
+// about what it rejects. A line that ends right after the asset (at its end
+// or at a NUL) has no nominal and would be skipped anyway.
 bool may_be_asset(const char* p, const char* end, const std::string& folded) {
     while (p < end && is_delimiter(*p)) ++p;
     const std::size_t n = folded.size();
-    if (std::size_t(end - p) < n) return false;
+    if (std::size_t(end - p) <= n) return false;
     for (std::size_t i = 0; i < n; ++i)
-        if (p[i] == '\0' || lower_ascii(p[i]) != folded[i]) return false;
-    return p + n == end || p[n] == '\0' || is_delimiter(p[n]);
+        if (lower_ascii(p[i]) != folded[i]) return false;
+    return is_delimiter(p[n]);
 }
 
 }  // namespace
