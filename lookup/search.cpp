@@ -20,21 +20,6 @@ char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') :
 // The relative tolerance of a nominal match: the double nearest 1e-11.
 constexpr double TOLERANCE = 1e-11;
 
-// Tells whether the first token of the piece [p, end) can be the asset
-// (`folded`, in lower case) with a delimiter after it. Most lines of a big
-// file are for other assets and are turned away here after a character or
-// two; a line that passes is examined in full, so this only has to be sure
-// about what it rejects. A line that ends right after the asset (at its end
-// or at a NUL) has no nominal and would be skipped anyway.
-bool may_be_asset(const char* p, const char* end, const std::string& folded) {
-    while (p < end && is_delimiter(*p)) ++p;
-    const std::size_t n = folded.size();
-    if (std::size_t(end - p) <= n) return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (lower_ascii(p[i]) != folded[i]) return false;
-    return is_delimiter(p[n]);
-}
-
 }  // namespace
 
 int nr3_value(const char* token, std::size_t length, double& value) {
@@ -66,6 +51,18 @@ int same_asset(const char* token, std::size_t length, const char* asset) {
     for (std::size_t i = 0; i < length; ++i)
         if (asset[i] == '\0' || lower_ascii(token[i]) != lower_ascii(asset[i])) return 0;
     return asset[length] == '\0' ? 1 : 0;
+}
+
+// Most lines of a big file are for other assets; they are turned away here
+// after a character or two. A line that ends right after the asset (at its
+// end or at a NUL) has no nominal and is skipped either way.
+int may_be_asset(const char* p, const char* end, const std::string& folded) {
+    while (p < end && is_delimiter(*p)) ++p;
+    const std::size_t n = folded.size();
+    if (std::size_t(end - p) <= n) return 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (lower_ascii(p[i]) != folded[i]) return 0;
+    return is_delimiter(p[n]) ? 1 : 0;
 }
 
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,

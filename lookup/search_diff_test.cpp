@@ -222,4 +222,22 @@ TEST(SearchDifferential, TheSoughtLineAroundTheBlockEdge) {
     }
 }
 
+TEST(SearchDifferential, FirstTokenCheckOnlyTurnsAwayOtherAssets) {
+    const std::pair<std::string, int> cases[] = {
+        {"ab12 10 1", 1},      {"AB12,10", 1},         {" ,\tAb12\t", 1},
+        {"ab12\r", 1},         {"ab12", 0},            {"ab12x 10", 0},
+        {"ab1 10", 0},         {"xab12 10", 0},        {"", 0},
+        {"   ", 0},            {std::string("ab12\0 10", 8), 0},
+        {std::string("\0ab12 10", 8), 0},             {"\xC1" "b12 10", 0},
+    };
+    for (const auto& c : cases) {
+        const char* p = c.first.data();
+        EXPECT_EQ(may_be_asset(p, p + c.first.size(), "ab12"), c.second) << c.first;
+    }
+    // The piece's end is the end: what lies behind it in the block is not looked at.
+    const char block[] = "ab12 10 1";
+    EXPECT_EQ(may_be_asset(block, block + 4, "ab12"), 0);
+    EXPECT_EQ(may_be_asset(block, block + 5, "ab12"), 1);
+}
+
 }  // namespace

@@ -20,6 +20,13 @@ for group in "$@"; do
         need /usr/include/gtest/gtest.h libgtest-dev
         need /usr/include/gmock/gmock.h libgmock-dev
         ;;
+    bench)  # bench/run.sh: timing, peak memory, micro-benchmarks
+        need gcc gcc
+        need hyperfine hyperfine
+        need /usr/bin/time time
+        need /usr/include/benchmark/benchmark.h libbenchmark-dev
+        need awk mawk
+        ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

@@ -8,3 +8,6 @@ scripts/deps.sh build
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+
+# The benchmark must keep running: the small sizes only, a few runs, seconds.
+bench/run.sh --sizes 1K,1M --runs 3 --micro-time 0.01
