@@ -59,6 +59,8 @@ def write(out, size, start_value):
     gap = budget - written
     if gap >= 2:
         chunk.append("X" + "-" * (gap - 2) + "\n")
+    elif gap == 1:
+        chunk.append("\n")
     out.write("".join(chunk).encode("ascii"))
     out.write(last.encode("ascii"))
 
