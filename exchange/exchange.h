@@ -148,6 +148,15 @@ void text_reader_start(text_reader& r, std::FILE* file);
 text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& line,
                                 bool& had_line_end);
 
+/// Reads the next line exactly as text_read_line does with the same `limit`,
+/// without copying it: `data` points into the reader's buffer at the
+/// line's `length` characters and stays valid until the next read from `r`.
+/// `limit` must be at least 1 and below the buffer's size. A Ctrl-Z is
+/// looked for once per block as the block is read, so a reader is read
+/// with text_read_piece or with text_read_line, not with both.
+text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*& data,
+                                 std::size_t& length, bool& had_line_end);
+
 /// Appends `text` and a CR LF line end, as text mode writes a line.
 void text_append_line(std::string& out, const std::string& text);
 

@@ -103,6 +103,86 @@ text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& 
     return TEXT_LINE;
 }
 
+namespace {
+
+// Moves the unread tail to the front of the buffer and reads behind it. A
+// Ctrl-Z in the new characters ends the file there: the block is cut at it
+// and nothing after it is ever looked at. Returns false when nothing new
+// came (end of file, an earlier Ctrl-Z, or a read error in `r.error`).
+bool refill(text_reader& r) {
+    if (r.ended || r.error) return false;
+    const std::size_t tail = r.len - r.pos;
+    if (tail && r.pos) std::memmove(r.buf, r.buf + r.pos, tail);
+    r.pos = 0;
+    r.len = tail;
+    errno = 0;
+    std::size_t got = std::fread(r.buf + tail, 1, sizeof r.buf - tail, r.file);
+    if (got == 0) {
+        if (std::ferror(r.file)) r.error = errno ? errno : EIO;
+        else r.ended = true;
+        return false;
+    }
+    if (const void* z = std::memchr(r.buf + tail, CTRL_Z, got)) {
+        got = std::size_t(static_cast<const char*>(z) - (r.buf + tail));
+        r.ended = true;
+    }
+    r.len = tail + got;
+    return true;
+}
+
+}  // namespace
+
+text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*& data,
+                                 std::size_t& length, bool& had_line_end) {
+    for (;;) {
+        const char* p = r.buf + r.pos;
+        const std::size_t avail = r.len - r.pos;
+        data = p;
+        // A piece is at most `limit` characters, a line end counting as one;
+        // the character after them tells whether a CR LF closes the piece.
+        const std::size_t window = avail < limit + 1 ? avail : limit + 1;
+        if (const void* lf = std::memchr(p, '\n', window)) {
+            const std::size_t k = std::size_t(static_cast<const char*>(lf) - p);
+            if (k > 0 && p[k - 1] == '\r' && k <= limit) {
+                length = k - 1;
+                had_line_end = true;
+                r.pos += k + 1;
+            } else if (k < limit) {
+                length = k;
+                had_line_end = true;
+                r.pos += k + 1;
+            } else {
+                length = limit;
+                had_line_end = false;
+                r.pos += limit;
+            }
+            return TEXT_LINE;
+        }
+        if (avail > limit) {
+            length = limit;
+            had_line_end = false;
+            r.pos += limit;
+            return TEXT_LINE;
+        }
+        // Fewer than limit + 1 characters left and no line end among them.
+        if (refill(r)) continue;
+        p = data = r.buf + r.pos;
+        if (r.error) {
+            // Only a piece that needs nothing after it is still given.
+            if (avail != limit || p[limit - 1] == '\r') return TEXT_FAILED;
+            length = limit;
+            had_line_end = false;
+            r.pos += limit;
+            return TEXT_LINE;
+        }
+        if (avail == 0) return TEXT_END;
+        length = avail;
+        had_line_end = false;
+        r.pos += avail;
+        return TEXT_LINE;
+    }
+}
+
 void text_append_line(std::string& out, const std::string& text) {
     out += text;
     out += "\r\n";

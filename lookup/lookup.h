@@ -84,6 +84,12 @@ const char* next_data_token(const char*& p, const char* end, std::size_t& length
 /// case.
 int same_asset(const char* token, std::size_t length, const char* asset);
 
+/// Returns 1 when the first token of the piece [p, end) may be the asset
+/// `folded` (written in lower case) followed by a delimiter, so that the
+/// piece has to be examined; 0 when it surely is for another asset or
+/// carries nothing after the asset. Only tells what to skip cheaply.
+int may_be_asset(const char* p, const char* end, const std::string& folded);
+
 /// Searches the data file `file` (open for reading at its start) for the
 /// first line of `asset` at `nominal`. Returns OUTCOME_FOUND with the value
 /// in rs.MEM, or the outcome of the report made. `data_path` is only shown.

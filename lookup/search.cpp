@@ -1,7 +1,10 @@
 // The data-file search: the first line of the asset whose nominal lies
 // within a relative 1e-11 of the sought one gives the value. Lines are
 // tokens of asset, nominal and value, cut at spaces, commas, tabs, CR and
-// LF; a line for another asset is skipped after its first token.
+// LF; a line for another asset is skipped after its first token. The file
+// is read in large blocks and a line is looked at where it lies in the
+// block, never copied, so a search costs little more than finding the line
+// ends, and memory stays the same whatever the size of the file.
 #include "lookup/lookup.h"
 
 #include <cmath>
@@ -50,6 +53,18 @@ int same_asset(const char* token, std::size_t length, const char* asset) {
     return asset[length] == '\0' ? 1 : 0;
 }
 
+// Most lines of a big file are for other assets; they are turned away here
+// after a character or two. A line that ends right after the asset (at its
+// end or at a NUL) has no nominal and is skipped either way.
+int may_be_asset(const char* p, const char* end, const std::string& folded) {
+    while (p < end && is_delimiter(*p)) ++p;
+    const std::size_t n = folded.size();
+    if (std::size_t(end - p) <= n) return 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (lower_ascii(p[i]) != folded[i]) return 0;
+    return is_delimiter(p[n]) ? 1 : 0;
+}
+
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs) {
     search_stop stop;
@@ -61,8 +76,10 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
                         search_stop& stop, error_reporter report) {
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, file);
-    std::string line;
-    line.reserve(DATA_LINE_LIMIT);
+    std::string folded(asset);
+    for (char& c : folded) c = lower_ascii(c);
+    const char* data = nullptr;
+    std::size_t length = 0;
     bool had_end = true;
     long line_number = 0, piece = 0;
     stop = search_stop();
@@ -71,21 +88,22 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
             ++line_number;
             piece = 0;
         }
-        text_read_result got = text_read_line(*reader, DATA_LINE_LIMIT, line, had_end);
+        text_read_result got = text_read_piece(*reader, DATA_LINE_LIMIT, data, length, had_end);
         if (got == TEXT_END) break;
         if (got == TEXT_FAILED)
             return report(open_failure_text(data_path, reader->error), 1, ini_path, rs);
         ++piece;
+        if (!may_be_asset(data, data + length, folded)) continue;
+
         // Only the piece the search stops at is recorded.
         auto stop_here = [&] {
             stop.line = line_number;
             stop.piece = piece;
-            stop.text = line;
+            stop.text.assign(data, length);
         };
-
         // A line is text: a NUL byte ends what the line says.
-        const char* p = line.data();
-        const char* end = p + strnlen(p, line.size());
+        const char* p = data;
+        const char* end = p + strnlen(p, length);
         std::size_t n = 0;
         const char* token = next_data_token(p, end, n);
         if (!token || !same_asset(token, n, asset)) continue;

@@ -30,6 +30,13 @@ for group in "$@"; do
         need xwd x11-apps
         need /usr/src/googletest/googletest/CMakeLists.txt googletest
         ;;
+    bench)  # bench/run.sh: timing, peak memory, micro-benchmarks
+        need gcc gcc
+        need hyperfine hyperfine
+        need /usr/bin/time time
+        need /usr/include/benchmark/benchmark.h libbenchmark-dev
+        need awk mawk
+        ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
 done

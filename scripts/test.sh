@@ -9,3 +9,6 @@ cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
 scripts/test_windows.sh
+
+# The benchmark must keep running: the small sizes only, a few runs, seconds.
+bench/run.sh --sizes 1K,1M --runs 3 --micro-time 0.01

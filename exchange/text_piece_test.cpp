@@ -1,0 +1,180 @@
+// The zero-copy piece reader against the copying line reader: the same
+// pieces, line ends and failures, at block edges, Ctrl-Z and read errors.
+#include "exchange/exchange.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace {
+
+constexpr std::size_t BLOCK = sizeof(text_reader::buf);
+
+struct piece {
+    std::string text;
+    bool had_end;
+    bool operator==(const piece& o) const { return text == o.text && had_end == o.had_end; }
+};
+
+std::ostream& operator<<(std::ostream& os, const piece& p) {
+    return os << '[' << p.text.size() << ':' << p.text.substr(0, 40) << (p.had_end ? "|end]" : "]");
+}
+
+// What a reader gave: its pieces and how it finished.
+struct reading {
+    std::vector<piece> pieces;
+    text_read_result last;
+    int error;
+    bool operator==(const reading& o) const {
+        return pieces == o.pieces && last == o.last && error == o.error;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const reading& r) {
+    os << r.pieces.size() << " pieces, last " << r.last << " errno " << r.error << ':';
+    for (const piece& p : r.pieces) os << ' ' << p;
+    return os;
+}
+
+// A file that gives `content` and then fails with EIO once `fail_at`
+// characters have been read (never when fail_at is past the end).
+struct failing_source {
+    std::string content;
+    std::size_t fail_at;
+    std::size_t pos = 0;
+};
+
+ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
+    auto* s = static_cast<failing_source*>(cookie);
+    if (s->pos >= s->fail_at) {
+        errno = EIO;
+        return -1;
+    }
+    std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
+    std::memcpy(buf, s->content.data() + s->pos, n);
+    s->pos += n;
+    return ssize_t(n);
+}
+
+std::FILE* open_source(failing_source& s) {
+    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
+    return fopencookie(&s, "r", io);
+}
+
+reading read_with_lines(const std::string& content, std::size_t limit, std::size_t fail_at) {
+    failing_source s{content, fail_at};
+    std::FILE* f = open_source(s);
+    auto r = std::make_unique<text_reader>();
+    text_reader_start(*r, f);
+    reading out;
+    std::string line;
+    bool had_end = false;
+    while ((out.last = text_read_line(*r, limit, line, had_end)) == TEXT_LINE)
+        out.pieces.push_back({line, had_end});
+    out.error = r->error;
+    std::fclose(f);
+    return out;
+}
+
+reading read_with_pieces(const std::string& content, std::size_t limit, std::size_t fail_at) {
+    failing_source s{content, fail_at};
+    std::FILE* f = open_source(s);
+    auto r = std::make_unique<text_reader>();
+    text_reader_start(*r, f);
+    reading out;
+    const char* data = nullptr;
+    std::size_t length = 0;
+    bool had_end = false;
+    while ((out.last = text_read_piece(*r, limit, data, length, had_end)) == TEXT_LINE)
+        out.pieces.push_back({std::string(data, length), had_end});
+    out.error = r->error;
+    std::fclose(f);
+    return out;
+}
+
+constexpr std::size_t NEVER = std::size_t(-1);
+
+TEST(TextPiece, GivesThePiecesTheLineReaderGives) {
+    const std::string x(BLOCK - 1, 'x');
+    struct piece_case {
+        const char* name;
+        std::string content;
+        std::size_t limit;
+    };
+    const piece_case cases[] = {
+        {"crlf and lf", "a\r\nb\n", 254},
+        {"lone cr stays", "a\rb\r\n", 254},
+        {"cr at the very end", "a\r", 254},
+        {"cr cr lf", "a\r\r\n", 254},
+        {"ctrl-z ends the file", std::string("ab\x1A" "cd\n", 6), 254},
+        {"cr before ctrl-z", "ab\r\x1A\n", 254},
+        {"empty lines", "\n\r\n\n", 254},
+        {"nul kept", std::string("a\0b\n", 4), 254},
+        {"line end counts as one", "abc\nabcd\nabcde\n", 4},
+        {"crlf at the limit", "abc\r\nabcd\r\n", 4},
+        {"cr at the limit", "abc\rx\n", 4},
+        {"limit one", "a\r\n\nbc\r\r\n", 1},
+        {"crlf across the block edge", x + "\r\ny", 254},
+        {"lone cr at the block edge", x + "\ry", 254},
+        {"piece across the block edge", std::string(BLOCK - 100, 'a') + "\n" + std::string(300, 'b') + "\n", 254},
+        {"lines of every length near the limit", std::string(253, 'p') + "\n" + std::string(254, 'q') +
+             "\n" + std::string(255, 'r') + "\r\n" + std::string(253, 's') + "\r\n" + std::string(254, 't') + "\r\n", 254},
+        {"ctrl-z in a later block", std::string(3 * BLOCK, 'z') + "\n" + "tail\x1A" "more", 254},
+        {"a line longer than the block", std::string(3 * BLOCK + 17, 'w') + "\n", 254},
+        {"no final line end", "abc", 254},
+        {"empty file", "", 254},
+    };
+    for (const piece_case& c : cases) {
+        EXPECT_EQ(read_with_pieces(c.content, c.limit, NEVER), read_with_lines(c.content, c.limit, NEVER))
+            << c.name;
+    }
+}
+
+TEST(TextPiece, AReadErrorEndsAsTheLineReaderEnds) {
+    // The error comes after the first block, anywhere in a line, at a CR or
+    // right after a complete piece.
+    std::string content(BLOCK - 5, 'a');
+    content += "\r\nbb\r\n" + std::string(600, 'c') + "\r\n";
+    for (std::size_t fail_at : {std::size_t(0), BLOCK - 3, BLOCK - 2, BLOCK - 1, BLOCK, BLOCK + 4}) {
+        reading pieces = read_with_pieces(content, 254, fail_at);
+        EXPECT_EQ(pieces.last, TEXT_FAILED) << fail_at;
+        EXPECT_EQ(pieces.error, EIO) << fail_at;
+        EXPECT_EQ(pieces, read_with_lines(content, 254, fail_at)) << fail_at;
+    }
+    // The error comes right after a piece of the full limit: one ending in
+    // a CR needs the next character and fails, any other is still given.
+    for (char last : {'\r', 'd'}) {
+        const std::string full = "L\n" + std::string(253, 'c') + last + "xyz\n";
+        reading pieces = read_with_pieces(full, 254, 2 + 254);
+        EXPECT_EQ(pieces.pieces.size(), last == '\r' ? 1u : 2u);
+        EXPECT_EQ(pieces, read_with_lines(full, 254, 2 + 254)) << int(last);
+    }
+}
+
+TEST(TextPiece, RandomFilesGiveTheSamePieces) {
+    const char alphabet[] = {'a', 'b', ' ', ',', '\t', '\r', '\n', '\x1A', '\0'};
+    std::mt19937 rng(20261208);
+    for (int round = 0; round < 300; ++round) {
+        std::string content;
+        const std::size_t target = rng() % 4 ? rng() % 2000 : BLOCK + rng() % 2000;
+        while (content.size() < target) {
+            // Runs of one character make long lines, CR runs and empty lines.
+            const char c = alphabet[rng() % (rng() % 4 ? 7 : 9)];
+            content.append(rng() % 8 ? 1 : rng() % 300, c);
+        }
+        const std::size_t limits[] = {1, 2, 3, 4, 254, 255};
+        const std::size_t limit = limits[rng() % 6];
+        const std::size_t fail_at = rng() % 5 ? NEVER : rng() % (content.size() + 1);
+        EXPECT_EQ(read_with_pieces(content, limit, fail_at), read_with_lines(content, limit, fail_at))
+            << "round " << round << " limit " << limit;
+    }
+}
+
+}  // namespace
