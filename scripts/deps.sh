@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
+#   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
 set -euo pipefail
 
@@ -19,6 +20,12 @@ for group in "$@"; do
         need python3 python3
         need /usr/include/gtest/gtest.h libgtest-dev
         need /usr/include/gmock/gmock.h libgmock-dev
+        ;;
+    safety)
+        need clang++ clang
+        need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+        need /usr/lib/x86_64-linux-gnu/libasan.so.8 libasan8
+        need /usr/lib/x86_64-linux-gnu/libubsan.so.1 libubsan1
         ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac
