@@ -8,3 +8,11 @@ scripts/deps.sh build
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+
+# The same suite on a build with AddressSanitizer and UndefinedBehaviorSanitizer,
+# then every fuzz target for TALLIX_FUZZ_SECONDS (60) seconds. TALLIX_SAFETY=0
+# skips both for a quick local run.
+if [[ "${TALLIX_SAFETY:-1}" != 0 ]]; then
+    scripts/test_asan.sh
+    scripts/fuzz.sh --seconds "${TALLIX_FUZZ_SECONDS:-60}"
+fi
