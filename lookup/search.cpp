@@ -23,7 +23,7 @@ constexpr double TOLERANCE = 1e-11;
 }  // namespace
 
 int nr3_value(const char* token, std::size_t length, double& value) {
-    return scan_number(token, length, value, NUMBER_STRTOD) == length ? 1 : 0;
+    return scan_number(token, length, value, NUMBER_STRTOD) == length && length > 0 ? 1 : 0;
 }
 
 int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs) {

@@ -113,6 +113,9 @@ std::string platform_profile_string(const char* ini_path, const char* section,
     std::string line, value;
     bool found = false;
     while (!found && where != AFTER && read_profile_line(f, line)) {
+        // A profile line is text: what it says ends at a NUL, so no value
+        // can carry one into a path.
+        line.resize(strnlen(line.c_str(), line.size()));
         std::string t = trimmed(line);
         if (t.empty() || t[0] == ';') continue;
         if (t[0] == '[') {

@@ -2,6 +2,8 @@
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
 #   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xdotool, xwd
+#   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk
+#   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
 set -euo pipefail
 
@@ -36,6 +38,12 @@ for group in "$@"; do
         need /usr/bin/time time
         need /usr/include/benchmark/benchmark.h libbenchmark-dev
         need awk mawk
+        ;;
+    safety)
+        need clang++ clang
+        need /usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a libclang-rt-14-dev
+        need /usr/lib/x86_64-linux-gnu/libasan.so.8 libasan8
+        need /usr/lib/x86_64-linux-gnu/libubsan.so.1 libubsan1
         ;;
     *) echo "deps.sh: unknown group '$group'" >&2; exit 2 ;;
     esac

@@ -16,15 +16,24 @@ ANSWER_LINES = {"ok": "o", "retry": "r", "cancel": "c"}
 BOX_TIMEOUT = 20  # seconds to wait for the next box or the end of the run
 
 
+FOLDER = object()  # in `lay_out`: an empty folder of that name
+
+
 def lay_out(folder, files):
-    """Writes `files` (relative name -> text, None: absent) into `folder`."""
+    """Writes `files` (relative name -> text, None: absent, FOLDER: an empty
+    folder) into `folder`. Whatever is in the way (a file where a folder is
+    wanted, a folder where a file is) is removed first."""
     for name, content in files.items():
         path = os.path.join(folder, name)
-        if content is None:
+        if content is None or (content is FOLDER) != os.path.isdir(path):
             if os.path.isdir(path):
                 shutil.rmtree(path)
-            elif os.path.exists(path):
+            elif os.path.lexists(path):
                 os.remove(path)
+        if content is None:
+            continue
+        if content is FOLDER:
+            os.makedirs(path, exist_ok=True)
             continue
         os.makedirs(os.path.dirname(path) or folder, exist_ok=True)
         with open(path, "wb") as f:
@@ -39,9 +48,17 @@ def read_bytes(path):
         return None
 
 
-def _limit_file_size():
+def _limit_file_size(limit=0):
     signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
-    resource.setrlimit(resource.RLIMIT_FSIZE, (0, 0))
+    resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+
+def _file_size_limit(fill_disk, file_size_limit):
+    """The child's start-up: no limit, a full disk, or a disk that fills
+    after `file_size_limit` bytes of any one file."""
+    if file_size_limit is not None:
+        return lambda: _limit_file_size(file_size_limit)
+    return _limit_file_size if fill_disk else None
 
 
 class Run:
@@ -53,14 +70,15 @@ class Run:
         self.stderr = stderr
 
 
-def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None):
+def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None):
     """Starts tallix in `folder` with the command-line text `args` (split at
     spaces as a shell would) and answers each box from `boxes`: a list of
     objects with `answer` (None: close standard input) and `mend` (files to
-    lay out before answering)."""
+    lay out before answering). `fill_disk`: no file can grow at all;
+    `file_size_limit`: no file can grow past that many bytes."""
     argv = argv if argv is not None else [tallix] + args.split(" ") if args else [tallix]
     proc = subprocess.Popen(argv, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, preexec_fn=_limit_file_size if fill_disk else None)
+                            stderr=subprocess.PIPE, preexec_fn=_file_size_limit(fill_disk, file_size_limit))
     shown = []
     log = []
     pending = None

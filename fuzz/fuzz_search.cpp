@@ -1,0 +1,171 @@
+// The data-file search over arbitrary bytes, against a plain model of the
+// same search. The first line of an input is "ASSET NOMINAL", the rest is
+// the data file; every report is answered Cancel.
+#include "exchange/exchange.h"
+#include "fuzz/number_model.h"
+#include "lookup/lookup.h"
+#include "platform/platform.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_reports;
+
+int record_report(const std::string& text, int, const char*, register_set&) {
+    g_reports.push_back(text);
+    return OUTCOME_GIVE_UP;
+}
+
+int no_box(const char* text, const char*, unsigned) {
+    std::fprintf(stderr, "the search showed a box of its own: %s\n", text);
+    std::abort();
+}
+
+// The model's view of a data file: text mode (CR LF is one line end, Ctrl-Z
+// ends the file), then pieces of at most 254 characters, the line end
+// counting as one.
+std::vector<std::string> model_pieces(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size() && bytes[i] != '\x1A'; ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text += bytes[i];
+    }
+    std::vector<std::string> pieces;
+    size_t i = 0;
+    while (i < text.size()) {
+        std::string piece;
+        while (i < text.size() && piece.size() < 254) {
+            char c = text[i++];
+            if (c == '\n') {
+                piece += c;
+                break;
+            }
+            piece += c;
+        }
+        if (!piece.empty() && piece.back() == '\n') piece.pop_back();
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+std::vector<std::string> model_tokens(const std::string& piece) {
+    std::vector<std::string> tokens;
+    std::string current;
+    for (char c : piece) {
+        if (c == '\0') break;
+        if (c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n') {
+            if (!current.empty()) tokens.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.empty()) tokens.push_back(current);
+    return tokens;
+}
+
+bool model_same_asset(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 32);
+        if (y >= 'a' && y <= 'z') y = char(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool model_whole_number(const std::string& token, double& value) {
+    model::number n = model::read(token.data(), token.size());
+    value = n.strtod_value;
+    return n.length == token.size();
+}
+
+struct expectation {
+    int outcome = OUTCOME_GIVE_UP;
+    double mem = 0;
+    std::string report;  // empty when found
+};
+
+expectation model_search(const std::string& bytes, const std::string& asset, double nominal,
+                         double mem_before) {
+    expectation e;
+    e.mem = mem_before;
+    const double k = 1e-11;
+    for (const std::string& piece : model_pieces(bytes)) {
+        std::vector<std::string> t = model_tokens(piece);
+        if (t.size() < 2 || !model_same_asset(t[0], asset)) continue;
+        double v = 0;
+        const bool ok = model_whole_number(t[1], v);
+        e.mem = v;
+        if (!ok) {
+            e.report = "\"" + t[1] + "\" contains an invalid NR3 number.";
+            return e;
+        }
+        if (nominal - std::fabs(nominal) * k > v) continue;
+        if (!(v <= nominal + std::fabs(nominal) * k)) continue;
+        if (t.size() < 3) {
+            e.report = "Can't get value.";
+            return e;
+        }
+        const bool value_ok = model_whole_number(t[2], v);
+        e.mem = v;
+        if (!value_ok) {
+            e.report = "\"" + t[2] + "\" contains an invalid NR3 number.";
+            return e;
+        }
+        e.outcome = OUTCOME_FOUND;
+        return e;
+    }
+    e.report = "No value found for " + asset + " at " + format_number(nominal) +
+               " in file:  \"refs.dat\"";
+    return e;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    platform_set_message_box_handler(no_box);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t first_end = input.find('\n');
+    const std::string head = input.substr(0, first_end);
+    const std::string body = first_end == std::string::npos ? std::string() : input.substr(first_end + 1);
+
+    // The asset arrives as a command-line token: no NUL, space or comma.
+    size_t space = head.find(' ');
+    std::string asset = head.substr(0, space);
+    std::string nominal_text = space == std::string::npos ? std::string("10") : head.substr(space + 1);
+    asset = asset.substr(0, asset.find_first_of(std::string(" ,\0", 3)));
+    if (asset.empty()) asset = "AB12";
+    double nominal = model::read(nominal_text.data(), nominal_text.size()).strtod_value;
+
+    std::FILE* f = body.empty() ? std::fopen("/dev/null", "rb")
+                                : fmemopen(const_cast<char*>(body.data()), body.size(), "rb");
+    if (!f) std::abort();
+    register_set rs;
+    rs.MEM = 3;
+    g_reports.clear();
+    search_stop stop;
+    const int outcome =
+        search_data_file_at("refs.dat", f, asset.c_str(), nominal, "vornax.ini", rs, stop, record_report);
+    std::fclose(f);
+
+    const expectation want = model_search(body, asset, nominal, 3);
+    bool same = outcome == want.outcome && model::same_bits(rs.MEM, want.mem);
+    if (want.report.empty()) same = same && g_reports.empty();
+    else same = same && g_reports.size() == 1 && g_reports[0] == want.report;
+    if (!same) {
+        std::fprintf(stderr, "search: outcome %d MEM %.17g report \"%s\"; model: %d %.17g \"%s\"\n",
+                     outcome, rs.MEM, g_reports.empty() ? "" : g_reports[0].c_str(), want.outcome,
+                     want.mem, want.report.c_str());
+        std::abort();
+    }
+    if (stop.text.size() > DATA_LINE_LIMIT) std::abort();
+    return 0;
+}
