@@ -25,4 +25,5 @@ trap cleanup EXIT
 
 python3 tests/e2e/run_wine.py --exe build/windows/lookup/tallix.exe --zip "$zip" \
     --unit build/windows/tests/windows/tallix_win32_tests.exe \
+    --check build/windows/check/tallix-check.exe --native-check build/dev/check/tallix-check \
     --artifacts build/windows/artifacts --scratch "$scratch"

@@ -11,6 +11,11 @@ trap 'rm -rf "$work"' EXIT
 
 cmake --install "$build" --prefix "$work/prefix" --component development >/dev/null
 test -f "$work/prefix/include/exchange/exchange.h"
-cmake -S "$here/consumer" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+# A static library links only with the compiler and flags it was built with
+# (a sanitizer build needs its runtimes in the helper too).
+cache() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+cmake -S "$here/consumer" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" \
+    -DCMAKE_CXX_COMPILER="$(cache CMAKE_CXX_COMPILER)" -DCMAKE_CXX_FLAGS="$(cache CMAKE_CXX_FLAGS)" \
+    -DCMAKE_EXE_LINKER_FLAGS="$(cache CMAKE_EXE_LINKER_FLAGS)" >/dev/null
 cmake --build "$work/build" -j 2 >/dev/null
 "$work/build/exchange_consumer"
