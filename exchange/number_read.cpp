@@ -19,8 +19,10 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // More digits than any halfway point between two doubles has: keeping this
 // many, plus one sticky digit for the rest, rounds exactly as all would.
 constexpr std::size_t KEPT_DIGITS = 800;
-// Beyond this a decimal exponent is certainly infinity or zero.
-constexpr std::int64_t EXPONENT_CAP = 100000000;
+// Beyond this a written exponent is certainly infinity or zero, whatever the
+// mantissa: no text is long enough for its digits to shift it back into
+// range. Well inside int64, so adding the mantissa's shift cannot overflow.
+constexpr std::int64_t EXPONENT_CAP = 100000000000000000;
 
 // Converts the significant digits `digits` (no leading zero) times
 // 10^`exponent`, correctly rounded.

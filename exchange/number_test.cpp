@@ -70,6 +70,25 @@ TEST(NumberRead, IsCorrectlyRoundedForLongMantissas) {
     EXPECT_EQ(v, std::nextafter(1.0, 2.0));
 }
 
+// A mantissa of 10^8 leading zeros shifts the exponent back by as much: an
+// exponent of ten digits must still count in full (10^899999949 is infinity,
+// not the 1e4 that a cut exponent would give).
+TEST(NumberRead, AHugeExponentCountsAgainstAHugeMantissa) {
+    std::string text = "0." + std::string(100000000, '0') + "1e1000000050";
+    double v = 0;
+    EXPECT_EQ(scan_number(text.data(), text.size(), v, NUMBER_ATOF), text.size());
+    EXPECT_EQ(v, HUGE_VAL);
+    text = "0." + std::string(100000000, '0') + "1e100000005";
+    EXPECT_EQ(scan_number(text.data(), text.size(), v, NUMBER_ATOF), text.size());
+    EXPECT_EQ(v, 1e4);
+    std::string huge = "1e" + std::string(40, '9');
+    EXPECT_EQ(scan_number(huge.data(), huge.size(), v, NUMBER_STRTOD), huge.size());
+    EXPECT_EQ(v, HUGE_VAL);
+    std::string tiny = "1e-" + std::string(40, '9');
+    EXPECT_EQ(scan_number(tiny.data(), tiny.size(), v, NUMBER_ATOF), tiny.size());
+    EXPECT_EQ(v, 0.0);
+}
+
 TEST(NumberRead, UnderflowDependsOnTheReader) {
     double v = 1;
     scan_number("1e-310", 6, v, NUMBER_STRTOD);
