@@ -5,7 +5,6 @@ the rewritten exchange file and exit status checked byte for byte.
 
     run_e2e.py --tallix build/dev/lookup/tallix
 """
-import argparse
 import os
 import shutil
 import sys
@@ -14,6 +13,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import cases  # noqa: E402
+import e2e_main  # noqa: E402
 import harness  # noqa: E402
 
 TALLIX = None
@@ -87,12 +87,4 @@ class Terminal(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--tallix", required=True)
-    opts, rest = parser.parse_known_args()
-    TALLIX = os.path.abspath(opts.tallix)
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    sys.exit(0 if result.wasSuccessful() else 1)
+    e2e_main.main(__name__)

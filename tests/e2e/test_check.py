@@ -7,7 +7,6 @@ the two must agree on the value and on the message.
 
     test_check.py --check build/dev/check/tallix-check --tallix build/dev/lookup/tallix
 """
-import argparse
 import os
 import re
 import shutil
@@ -18,6 +17,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import cases  # noqa: E402
+import e2e_main  # noqa: E402
 import harness  # noqa: E402
 
 CHECK = None
@@ -236,14 +236,4 @@ _add_agreeing_cases()
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--check", required=True)
-    parser.add_argument("--tallix", required=True)
-    opts, rest = parser.parse_known_args()
-    CHECK = os.path.abspath(opts.check)
-    TALLIX = os.path.abspath(opts.tallix)
-    suite = unittest.defaultTestLoader.loadTestsFromModule(sys.modules[__name__])
-    result = unittest.TextTestRunner(verbosity=2).run(suite)
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed, failed))
-    sys.exit(0 if result.wasSuccessful() else 1)
+    e2e_main.main(__name__, ("check", "tallix"))
