@@ -3,9 +3,12 @@
 #include "check/check.h"
 
 #include "lookup/lookup.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #ifndef TALLIX_VERSION
@@ -45,7 +48,10 @@ int usage_error(std::string& err, const std::string& problem) {
     return CHECK_UNUSABLE;
 }
 
-int check_files(const char* const* names, int count, std::string& out, std::string& err) {
+int check_files(const std::vector<std::string>& files, std::string& out, std::string& err) {
+    std::vector<const char*> names;
+    for (const std::string& f : files) names.push_back(f.c_str());
+    const int count = int(names.size());
     check_totals all;
     bool unreadable = false;
     for (int i = 0; i < count; ++i) {
@@ -86,12 +92,14 @@ int check_main(int argc, const char* const* argv, std::string& out, std::string&
                                         std::to_string(argc - 2) + " given");
         return explain_lookup(argv[2], argv[3], argv[4], out);
     }
-    std::vector<const char*> files;
+    // A Windows shell hands `*.dat` over as it is; each file operand is
+    // expanded here to the files it stands for.
+    std::vector<std::string> files;
     bool only_files = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         if (only_files || arg[0] != '-' || arg[1] == '\0') {
-            files.push_back(arg);
+            for (std::string& name : platform_expand_file_pattern(arg)) files.push_back(std::move(name));
         } else if (std::strcmp(arg, "--") == 0) {
             only_files = true;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -108,5 +116,5 @@ int check_main(int argc, const char* const* argv, std::string& out, std::string&
         }
     }
     if (files.empty()) return usage_error(err, "no data file given");
-    return check_files(files.data(), int(files.size()), out, err);
+    return check_files(files, out, err);
 }

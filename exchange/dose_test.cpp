@@ -228,4 +228,30 @@ TEST_F(DoseTest, AFullDiskLeavesTheOldFileByteForByte) {
     }
 }
 
+// A dosdose.dat its reader may not write is refused before anything is
+// written, though the folder would let a rename replace it. The write runs
+// in a child without root's rights (root may write any file).
+TEST_F(DoseTest, AFileThisProcessMayNotWriteIsRefusedAtOnce) {
+    const std::string old = standard_dose("42", "1", "read only");
+    write_file(dose, old);
+    ASSERT_EQ(chmod(dose.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        box_script boxes;
+        register_set rs;
+        int written = put_dose(ini.c_str(), rs, 0);
+        bool told = boxes.shown.size() == 1 &&
+                    boxes.shown[0].text == "Cannot open \"" + dose + "\" for writing.";
+        _exit(written == 0 && told ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(read_file(dose), old);
+    EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"dosdose.dat", "vornax.ini"}));
+}
+
 }  // namespace

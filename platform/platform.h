@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Message box styles and answers, with the values VORNAX's Windows host uses.
 enum : unsigned {
@@ -68,10 +69,22 @@ int platform_name_exists(const char* path);
 /// The character that joins a directory and a file name.
 char platform_path_separator();
 
+/// Writing dosdose.dat: platform_create_temp_beside, write, then
+/// platform_commit_and_close and platform_replace_file.
+///
+/// Other programs may hold dosdose.dat or the temporary file open for a
+/// moment (virus scanners, indexers, backup agents, editors). Where the
+/// platform lets them block a step (Windows), the step is tried again after
+/// growing pauses, about two seconds in all for one write, never more.
+
 /// Creates a new, empty temporary file in the directory of `target`, opened
-/// for binary writing, and stores its name in `temp_path`. Returns nullptr
-/// (and leaves errno) when no such file can be created. The file carries the
-/// access rights `target` has, when it exists.
+/// for binary writing, and stores its name in `temp_path`; this begins one
+/// write of `target`. Returns nullptr (and leaves errno) when no such file
+/// can be created, and at once, with errno EACCES, when `target` exists and
+/// may not be written (Windows: its read-only attribute; POSIX: this
+/// process has no write permission on it). The file carries the access
+/// rights and (Windows) the hidden, system and archive attributes `target`
+/// has, when it exists.
 std::FILE* platform_create_temp_beside(const char* target, std::string& temp_path);
 
 /// Flushes `file` through to the disk and closes it. Returns 1 when every
@@ -79,11 +92,34 @@ std::FILE* platform_create_temp_beside(const char* target, std::string& temp_pat
 int platform_commit_and_close(std::FILE* file);
 
 /// Replaces `target` by `source` in one step: a reader sees either the old
-/// or the new file, never a mixture. Returns 1 on success, else 0 (and
-/// `source` is left where it was).
+/// or the new file, never a mixture. Returns 1 on success (`source` is
+/// gone), else 0 (and `source` is left where it was, `target` untouched).
+///
+/// Windows: while another program keeps `target` from being replaced, the
+/// replacement is tried again within the write's two seconds. When it still
+/// fails and that program lets others write `target`, the contents of
+/// `source` are written into `target` in place as a last resort (every
+/// byte, end of file set, flushed; not in one step, but the value is not
+/// lost), and `source` is removed.
 int platform_replace_file(const char* source, const char* target);
 
-/// Removes the file `path`; returns 1 when it is gone.
+/// Removes the file `path`; returns 1 when it is gone. Windows: a file that
+/// another program holds for a moment is tried again within what is left
+/// of the write's two seconds.
 int platform_remove_file(const char* path);
+
+/// Takes the place of every pause between two tries of a blocked step, for
+/// tests that must not sleep; nullptr restores real sleeping. Returns the
+/// handler that was in place before.
+using pause_handler = void (*)(unsigned milliseconds);
+pause_handler platform_set_pause_handler(pause_handler handler);
+
+/// The files a file-name argument stands for. Windows shells hand `*` and
+/// `?` to the program, so there a pattern in the last part of the name is
+/// matched against the files of its folder (case ignored, folders left out,
+/// in name order, each name with the pattern's folder part); a pattern that
+/// matches nothing, or a name without a pattern, stands for itself. POSIX
+/// shells have expanded patterns already: the name always stands for itself.
+std::vector<std::string> platform_expand_file_pattern(const char* name);
 
 #endif

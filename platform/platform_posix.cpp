@@ -14,6 +14,7 @@
 namespace {
 
 message_box_handler g_handler = nullptr;
+pause_handler g_pause = nullptr;
 
 char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
@@ -146,6 +147,14 @@ int platform_name_exists(const char* path) {
 char platform_path_separator() { return '/'; }
 
 std::FILE* platform_create_temp_beside(const char* target, std::string& temp_path) {
+    // A dosdose.dat that this process may not write is not replaced behind
+    // its owner's back, though the folder would allow the rename.
+    struct stat existing;
+    if (stat(target, &existing) == 0 && S_ISREG(existing.st_mode) &&
+        faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
+        errno = EACCES;
+        return nullptr;
+    }
     std::string pattern = std::string(target) + ".XXXXXX";
     int fd = mkstemp(&pattern[0]);
     if (fd < 0) return nullptr;
@@ -196,3 +205,15 @@ int platform_replace_file(const char* source, const char* target) {
 }
 
 int platform_remove_file(const char* path) { return std::remove(path) == 0 ? 1 : 0; }
+
+// rename(2) and unlink(2) are not blocked by other programs holding a file,
+// so nothing here pauses; the handler is kept for the same interface.
+pause_handler platform_set_pause_handler(pause_handler handler) {
+    pause_handler before = g_pause;
+    g_pause = handler;
+    return before;
+}
+
+std::vector<std::string> platform_expand_file_pattern(const char* name) {
+    return {name ? name : ""};
+}

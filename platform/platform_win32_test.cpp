@@ -9,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -195,18 +197,23 @@ TEST(Win32Replace, FailedReplaceLeavesBothFiles) {
     EXPECT_EQ(platform_replace_file((dir + "\\missing").c_str(), target.c_str()), 0);
     EXPECT_EQ(read_file(target), "old");
 
-    // A folder in the target's place cannot be replaced by a file.
+    // A folder in the target's place cannot be replaced by a file, and no
+    // waiting changes that.
+    static int pauses = 0;
+    platform_set_pause_handler([](unsigned) { ++pauses; });
     write_file(dir + "\\src", "new");
     CreateDirectoryA((dir + "\\folder").c_str(), nullptr);
     EXPECT_EQ(platform_replace_file((dir + "\\src").c_str(), (dir + "\\folder").c_str()), 0);
     EXPECT_EQ(read_file(dir + "\\src"), "new");
+    EXPECT_EQ(pauses, 0);
+    platform_set_pause_handler(nullptr);
 }
 
-TEST(Win32Replace, HiddenTargetGivesAHiddenWritableTemp) {
+TEST(Win32Replace, HiddenTargetGivesAHiddenTemp) {
     const std::string dir = make_scratch_dir();
     const std::string target = dir + "\\dosdose.dat";
     write_file(target, "old");
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     const DWORD set = GetFileAttributesA(target.c_str());
     if (!(set & FILE_ATTRIBUTE_HIDDEN)) GTEST_SKIP() << "no DOS attributes on this file system";
 
@@ -214,11 +221,162 @@ TEST(Win32Replace, HiddenTargetGivesAHiddenWritableTemp) {
     std::FILE* f = platform_create_temp_beside(target.c_str(), temp);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(platform_commit_and_close(f), 1);
-    const DWORD got = GetFileAttributesA(temp.c_str());
-    EXPECT_TRUE(got & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(got & FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(GetFileAttributesA(temp.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(platform_remove_file(temp.c_str()), 1);
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// Windows will not replace a read-only file: the write is refused before a
+// temporary file exists, whatever rights this process has.
+TEST(Win32Replace, ReadOnlyTargetIsRefusedAtOnce) {
+    const std::string dir = make_scratch_dir();
+    const std::string target = dir + "\\dosdose.dat";
+    write_file(target, "old");
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    if (!(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY))
+        GTEST_SKIP() << "no DOS attributes on this file system";
+    errno = 0;
+    std::string temp = "unchanged";
+    EXPECT_EQ(platform_create_temp_beside(target.c_str(), temp), nullptr);
+    EXPECT_EQ(errno, EACCES);
+    EXPECT_EQ(temp, "unchanged");
+    EXPECT_EQ(count_files(dir), 1);
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(read_file(target), "old");
+}
+
+// Another program holds dosdose.dat the way scanners, indexers and editors
+// do. The pauses between tries go through the seam, so nothing sleeps; the
+// holder lets go after a given number of pauses, or never.
+std::vector<unsigned> g_pauses;
+HANDLE g_holder = INVALID_HANDLE_VALUE;
+std::size_t g_release_after = 0;
+
+void record_pause(unsigned ms) {
+    g_pauses.push_back(ms);
+    if (g_pauses.size() == g_release_after && g_holder != INVALID_HANDLE_VALUE) {
+        CloseHandle(g_holder);
+        g_holder = INVALID_HANDLE_VALUE;
+    }
+}
+
+DWORD file_index_of(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    return info.nFileIndexLow ^ info.nFileIndexHigh;
+}
+
+struct holder_case {
+    const char* name;
+    bool held;
+    DWORD share;               // what the holder lets others do
+    std::size_t release_after; // pauses before it lets go; 0: never
+    DWORD attributes;
+    int replaced;              // platform_replace_file's result
+    const char* ends_with;     // "new" or "old" contents
+    bool same_file;            // written in place rather than renamed over
+    std::size_t pauses;        // 0: none; SIZE_MAX: the whole budget
+};
+
+TEST(Win32Replace, HeldTargetIsRetriedThenWrittenInPlace) {
+    const DWORD rw = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    const holder_case cases[] = {
+        {"nobody holds it", false, 0, 0, FILE_ATTRIBUTE_NORMAL, 1, "new", false, 0},
+        {"let go after three pauses", true, rw, 3, FILE_ATTRIBUTE_NORMAL, 1, "new", false, 3},
+        {"held sharing read and write throughout", true, rw, 0, FILE_ATTRIBUTE_NORMAL, 1, "new", true, SIZE_MAX},
+        {"hidden, held throughout", true, rw, 0, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE, 1, "new", true,
+         SIZE_MAX},
+        {"held sharing read only", true, FILE_SHARE_READ, 0, FILE_ATTRIBUTE_NORMAL, 0, "old", true, SIZE_MAX},
+        {"held sharing nothing", true, 0, 0, FILE_ATTRIBUTE_NORMAL, 0, "old", true, SIZE_MAX},
+    };
+    platform_set_pause_handler(record_pause);
+    for (const holder_case& c : cases) {
+        const std::string dir = make_scratch_dir();
+        const std::string target = dir + "\\dosdose.dat";
+        write_file(target, "old contents, longer than the new\r\n");
+        SetFileAttributesA(target.c_str(), c.attributes);
+        const DWORD before = file_index_of(target);
+        g_pauses.clear();
+        g_release_after = c.release_after;
+        if (c.held) {
+            g_holder = CreateFileA(target.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            ASSERT_NE(g_holder, INVALID_HANDLE_VALUE) << c.name;
+        }
+
+        std::string temp;
+        std::FILE* f = platform_create_temp_beside(target.c_str(), temp);
+        ASSERT_NE(f, nullptr) << c.name;
+        std::fputs("new\r\n", f);
+        ASSERT_EQ(platform_commit_and_close(f), 1) << c.name;
+        EXPECT_EQ(platform_replace_file(temp.c_str(), target.c_str()), c.replaced) << c.name;
+        if (!c.replaced) {
+            EXPECT_EQ(platform_remove_file(temp.c_str()), 1) << c.name;
+        }
+        if (g_holder != INVALID_HANDLE_VALUE) {
+            CloseHandle(g_holder);
+            g_holder = INVALID_HANDLE_VALUE;
+        }
+
+        EXPECT_EQ(read_file(target), std::string(c.ends_with) == "new" ? "new\r\n"
+                                                                       : "old contents, longer than the new\r\n")
+            << c.name;
+        EXPECT_EQ(file_index_of(target) == before, c.same_file) << c.name;
+        EXPECT_EQ(count_files(dir), 1) << c.name << ": the temporary file is left";
+        if (c.attributes & FILE_ATTRIBUTE_HIDDEN) {
+            EXPECT_TRUE(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN) << c.name;
+        }
+
+        // Growing pauses, none longer than half a second, two seconds in all
+        // when the holder never lets go.
+        unsigned total = 0;
+        for (std::size_t i = 0; i < g_pauses.size(); ++i) {
+            total += g_pauses[i];
+            EXPECT_LE(g_pauses[i], 500u) << c.name;
+            if (i > 0 && i + 1 < g_pauses.size()) {
+                EXPECT_GE(g_pauses[i], g_pauses[i - 1]) << c.name;
+            }
+        }
+        if (c.pauses == SIZE_MAX) {
+            EXPECT_EQ(total, 2000u) << c.name;
+        } else {
+            EXPECT_EQ(g_pauses.size(), c.pauses) << c.name;
+        }
+        SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    platform_set_pause_handler(nullptr);
+}
+
+// Windows shells hand `*` and `?` to the program.
+TEST(Win32Platform, FilePatternsStandForTheMatchingFiles) {
+    const std::string dir = make_scratch_dir();
+    for (const char* name : {"b.dat", "A.DAT", "c.txt", "report.data", "x1.dat"}) write_file(dir + "\\" + name, "");
+    CreateDirectoryA((dir + "\\folder.dat").c_str(), nullptr);
+    const std::string d = dir + "\\";
+    const struct {
+        std::string pattern;
+        std::vector<std::string> names;
+    } cases[] = {
+        {d + "*.dat", {d + "A.DAT", d + "b.dat", d + "x1.dat"}},
+        {d + "?.DAT", {d + "A.DAT", d + "b.dat"}},
+        {d + "x?.*", {d + "x1.dat"}},
+        {d + "*.none", {d + "*.none"}},
+        {d + "c.txt", {d + "c.txt"}},
+        {"no\\such\\*.dat", {"no\\such\\*.dat"}},
+        {d + "*", {d + "A.DAT", d + "b.dat", d + "c.txt", d + "report.data", d + "x1.dat"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform_expand_file_pattern(c.pattern.c_str()), c.names) << c.pattern;
+
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    const std::vector<std::string> bare = platform_expand_file_pattern("*.txt");
+    SetCurrentDirectoryA(before);
+    EXPECT_EQ(bare, std::vector<std::string>{"c.txt"});
 }
 
 }  // namespace
