@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
-#   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xdotool, xwd
+#   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xwd
 #   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk
 #   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
@@ -28,7 +28,6 @@ for group in "$@"; do
         need wine wine
         need /usr/lib/wine/wine64 wine64
         need Xvfb xvfb
-        need xdotool xdotool
         need xwd x11-apps
         need /usr/src/googletest/googletest/CMakeLists.txt googletest
         ;;

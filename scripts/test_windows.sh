@@ -23,7 +23,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
+helpers=build/windows/tests/windows
 python3 tests/e2e/run_wine.py --exe build/windows/lookup/tallix.exe --zip "$zip" \
-    --unit build/windows/tests/windows/tallix_win32_tests.exe \
+    --native build/dev/lookup/tallix --boxes $helpers/tallix_boxes.exe --hold $helpers/tallix_hold.exe \
+    --unit $helpers/tallix_win32_tests.exe \
     --check build/windows/check/tallix-check.exe --native-check build/dev/check/tallix-check \
     --artifacts build/windows/artifacts --scratch "$scratch"

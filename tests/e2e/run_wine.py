@@ -8,10 +8,10 @@ has (the profile API's own way of finding a bare file name).
     run_wine.py --exe build/windows/lookup/tallix.exe [--artifacts DIR]
 
 Cases whose first box gets no answer run headless, where every box gives up
-at once. Every case also runs on an Xvfb display, where the boxes are found
-by their caption, counted, and answered while the files are mended. The box
-text cannot be read back from Wine; the captions, their number and order,
-the file and the status are what is compared.
+at once. Every case also runs on an Xvfb display, where each box is read
+word for word (caption, text, buttons) and answered while the files are
+mended; the boxes are compared with the table and with those of the native
+program run on the same files, byte for byte.
 """
 import argparse
 import os
@@ -19,6 +19,7 @@ import re
 import shutil
 import subprocess
 import sys
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -28,6 +29,8 @@ import harness  # noqa: E402
 import wine_driver  # noqa: E402
 
 EXE = None
+NATIVE = None
+HOLD = None
 UNIT = None
 ZIP = None
 CHECK_EXE = None
@@ -78,13 +81,40 @@ class CaseChecks(unittest.TestCase):
             before = harness.read_bytes(os.path.join(folder, case.dose_path))
             if answered:
                 run = wine_driver.run_answered(SESSION, EXE, case.args, folder, case.boxes)
-                self.assertEqual(run.captions, [b.caption for b in case.boxes], run.log)
+                self.assertEqual(run.boxes, expected_boxes(case, windows=True), run.log)
+                if NATIVE:
+                    self.assertEqual(run.boxes, windows_wording(case, native_boxes(case)), run.log)
             else:
                 run = wine_driver.run_headless(SESSION, EXE, case.args, folder)
             self.assertEqual(run.status, case.status, run.log)
             self.check_files(case, folder, before, run.log)
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+def expected_boxes(case, windows):
+    return [(b.caption, b.text_win if windows and b.text_win else b.text, b.buttons) for b in case.boxes]
+
+
+def windows_wording(case, boxes):
+    """The native program's boxes, with the texts the table says Windows
+    words otherwise (an error number both systems name differently)."""
+    out = []
+    for i, (caption, text, buttons) in enumerate(boxes):
+        if i < len(case.boxes) and case.boxes[i].text_win and text == case.boxes[i].text:
+            text = case.boxes[i].text_win
+        out.append((caption, text, buttons))
+    return out
+
+
+def native_boxes(case):
+    """The boxes the native program shows for the same case."""
+    folder = harness.scratch()
+    try:
+        harness.lay_out(folder, case.files)
+        return harness.run_tallix(NATIVE, case.args, folder, case.boxes).boxes
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 class WineGroup(CaseChecks):
@@ -148,6 +178,15 @@ class WindowsOnly(WineGroup):
                           cases.dose("10.00013", "1"))
         self.run_case(case, False)
 
+    def test_the_command_line_is_not_expanded(self):
+        # tallix.exe's command line is its own: *.dat is a name, not the
+        # files it would match.
+        case = cases.Case("data file named *.dat", "vornax.ini *.dat A7 10", cases.STD,
+                          [cases.tallix_error('Can\'t open "*.dat".  No such file or directory.', "cancel",
+                                              text_win='Can\'t open "*.dat".  errno = 22.')],
+                          1, cases.dose(mem1="-1"))
+        self.run_case(case, True)
+
     def test_exchange_file_in_an_absolute_windows_folder(self):
         folder = harness.scratch()
         try:
@@ -194,9 +233,8 @@ class WindowsOnly(WineGroup):
         folder = harness.scratch()
         shots = []
 
-        def shoot(i, wid):
+        def shoot(i):
             path = os.path.join(ARTIFACTS, "wine-retry-box.png")
-            SESSION.xdotool("windowfocus", "--sync", wid)
             if SESSION.screenshot(path):
                 shots.append(path)
 
@@ -218,6 +256,118 @@ class WindowsOnly(WineGroup):
             self.assertGreater(os.path.getsize(shots[0]), 1000)
         finally:
             shutil.rmtree(folder, ignore_errors=True)
+
+
+class Holders(WineGroup):
+    """Other Windows programs holding dosdose.dat while tallix.exe writes it:
+    held for a moment, held throughout sharing read and write, held against
+    every writer, and a read-only dosdose.dat. tallix_hold holds the file;
+    its hold starts once it has seen tallix.exe's temporary file, so the
+    write is always met while the file is held."""
+
+    FOUND = cases.dose("10.00013", "1")
+    PUT_DOSE_FAILED = cases.internal("Function <put_dose> failed!")
+
+    def setUp(self):
+        if not HOLD:
+            self.skipTest("no tallix_hold.exe given")
+        self.folder = harness.scratch()
+        harness.lay_out(self.folder, cases.STD)
+        self.dose = os.path.join(self.folder, "dosdose.dat")
+        self.holder = None
+
+    def tearDown(self):
+        if self.holder is not None and self.holder.poll() is None:
+            self.holder.kill()
+            self.holder.wait()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def hold(self, share, seconds):
+        self.holder = subprocess.Popen(["wine", HOLD, "dosdose.dat", share, str(seconds), "dosdose.dat.*"],
+                                       cwd=self.folder, env=SESSION.env(SESSION.display),
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                       stderr=subprocess.DEVNULL)
+        first = self.holder.stdout.readline().decode("latin-1").strip()
+        self.assertEqual(first, "held")
+
+    def attrib(self, flag):
+        p = subprocess.run(["wine", "cmd", "/c", "attrib", flag, "dosdose.dat"], cwd=self.folder,
+                           env=SESSION.env(SESSION.display), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           timeout=30)
+        listing = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=self.folder,
+                                 env=SESSION.env(SESSION.display), stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT, timeout=30).stdout.decode("latin-1")
+        if flag[1].upper() not in listing.strip().splitlines()[-1].split("Z:")[0].upper():
+            self.skipTest("no DOS attributes on this file system: " + p.stdout.decode("latin-1"))
+        return listing
+
+    def lookup(self, boxes=()):
+        started = time.monotonic()
+        run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", self.folder, list(boxes))
+        return run, time.monotonic() - started
+
+    def leftovers(self):
+        return [n for n in os.listdir(self.folder) if n.lower().startswith("dosdose.dat.")]
+
+    def test_held_a_moment_sharing_read_and_write_the_value_is_delivered(self):
+        inode = os.stat(self.dose).st_ino
+        self.hold("rw", 0.5)
+        run, _ = self.lookup()
+        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
+        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
+        self.assertEqual(self.leftovers(), [])
+        out = self.holder.communicate(timeout=30)[0].decode("latin-1")
+        self.assertIn("seen", out, "the hold did not meet the write")
+        # Replaced in one step once the holder let go, not written in place.
+        self.assertNotEqual(os.stat(self.dose).st_ino, inode)
+
+    def test_held_throughout_sharing_read_and_write_the_value_is_written_in_place(self):
+        inode = os.stat(self.dose).st_ino
+        self.hold("rw", 30)
+        run, took = self.lookup()
+        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
+        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
+        self.assertEqual(os.stat(self.dose).st_ino, inode)
+        self.assertEqual(self.leftovers(), [])
+        self.assertLess(took, 8, "the write took longer than its bound")
+
+    def test_held_against_every_writer_the_old_file_is_kept(self):
+        old = harness.read_bytes(self.dose)
+        self.hold("r", 30)
+        run, took = self.lookup([cases.lib_error('Cannot write "dosdose.dat".'), self.PUT_DOSE_FAILED])
+        self.assertEqual(run.boxes, [("Error", 'Cannot write "dosdose.dat".', "OK"),
+                                     ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")], run.log)
+        # A found value whose last write failed ends with status 0.
+        self.assertEqual(run.status, 0, run.log)
+        self.assertEqual(harness.read_bytes(self.dose), old)
+        self.assertEqual(self.leftovers(), [])
+        self.assertLess(took, 8, "the write took longer than its bound")
+
+    def test_read_only_exchange_file_is_refused_at_once(self):
+        old = harness.read_bytes(self.dose)
+        self.attrib("+r")
+        run, took = self.lookup()
+        self.assertEqual(run.boxes, [("Error", 'Cannot open "dosdose.dat" for writing.', "OK"),
+                                     ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")], run.log)
+        self.assertEqual(run.status, 0, run.log)
+        self.assertEqual(harness.read_bytes(self.dose), old)
+        self.assertEqual(self.leftovers(), [])
+        self.assertLess(took, 5)
+
+    def test_hidden_exchange_file_stays_hidden_when_written_in_place(self):
+        self.attrib("+h")
+        inode = os.stat(self.dose).st_ino
+        self.hold("rw", 30)
+        run, _ = self.lookup()
+        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
+        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
+        self.assertEqual(os.stat(self.dose).st_ino, inode)
+        self.holder.kill()
+        self.holder.wait()
+        listing = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=self.folder,
+                                 env=SESSION.env(SESSION.display), stdout=subprocess.PIPE,
+                                 stderr=subprocess.STDOUT, timeout=30).stdout.decode("latin-1")
+        self.assertIn("H", listing.strip().splitlines()[-1].split("Z:")[0].upper(), listing)
 
 
 class Executable(unittest.TestCase):
@@ -313,6 +463,26 @@ class CheckerUnderWine(unittest.TestCase):
             self.assertNotEqual(native.stdout, b"", args)
 
 
+    def test_file_patterns_are_expanded_as_windows_console_tools_do(self):
+        names = sorted((n for n in os.listdir(self.folder) if n.lower().endswith(".dat")), key=str.lower)
+        self.assertGreater(len(names), 1)
+        win = subprocess.run(["wine", CHECK_EXE, "*.dat"], cwd=self.folder, env=SESSION.env(),
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             timeout=60)
+        native = subprocess.run([NATIVE_CHECK] + names, cwd=self.folder, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
+        self.assertIn(b"total of %d files" % len(names), native.stdout)
+        self.assertEqual(win.returncode, native.returncode)
+        self.assertEqual(win.stdout.replace(b"\r\n", b"\n"), native.stdout)
+
+    def test_a_pattern_that_matches_nothing_is_a_file_that_cannot_be_opened(self):
+        p = subprocess.run(["wine", CHECK_EXE, "*.none", "refs.dat"], cwd=self.folder, env=SESSION.env(),
+                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+        self.assertEqual(p.returncode, 2)
+        self.assertRegex(p.stderr.decode("latin-1"), r'^tallix-check: Can\'t open "\*\.none"\.  ')
+        self.assertIn(b"refs.dat: ", p.stdout)
+
+
 class WindowsUnitTests(WineGroup):
     """The GoogleTest program of the Windows platform verbs, run headless."""
 
@@ -327,9 +497,12 @@ class WindowsUnitTests(WineGroup):
 
 
 def main():
-    global EXE, UNIT, ZIP, ARTIFACTS, SESSION, CHECK_EXE, NATIVE_CHECK
+    global EXE, NATIVE, HOLD, UNIT, ZIP, ARTIFACTS, SESSION, CHECK_EXE, NATIVE_CHECK
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
+    parser.add_argument("--native", help="the native tallix, whose boxes every answered case compares")
+    parser.add_argument("--boxes", required=True, help="tallix_boxes.exe, which reads and answers the boxes")
+    parser.add_argument("--hold", help="tallix_hold.exe, which holds a file open for the holder tests")
     parser.add_argument("--unit", help="tallix_win32_tests.exe, to run under Wine too")
     parser.add_argument("--zip", help="the operators' ZIP, to check what it holds")
     parser.add_argument("--check", help="tallix-check.exe, compared with --native-check")
@@ -342,16 +515,19 @@ def main():
     CHECK_EXE = os.path.abspath(opts.check) if opts.check else None
     NATIVE_CHECK = os.path.abspath(opts.native_check) if opts.native_check else None
     UNIT = os.path.abspath(opts.unit) if opts.unit else None
+    NATIVE = os.path.abspath(opts.native) if opts.native else None
+    HOLD = os.path.abspath(opts.hold) if opts.hold else None
     ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
     if ARTIFACTS:
         os.makedirs(ARTIFACTS, exist_ok=True)
-    SESSION = wine_driver.Session(opts.scratch)
+    SESSION = wine_driver.Session(opts.scratch, os.path.abspath(opts.boxes))
     try:
         SESSION.create_prefix()
         SESSION.start_display()
         loader = unittest.defaultTestLoader
         suite = unittest.TestSuite(loader.loadTestsFromTestCase(c)
-                                   for c in (Executable, CheckerUnderWine, WindowsUnitTests, Headless, Answered, WindowsOnly))
+                                   for c in (Executable, CheckerUnderWine, WindowsUnitTests, Headless, Answered, WindowsOnly,
+                                            Holders))
         if rest:
             suite = unittest.defaultTestLoader.loadTestsFromNames(rest, sys.modules[__name__])
         result = unittest.TextTestRunner(verbosity=2).run(suite)

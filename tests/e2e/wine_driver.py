@@ -1,33 +1,31 @@
 """Runs the Windows tallix.exe under Wine the way VORNAX starts it, and
-answers its message boxes.
+reads and answers its message boxes.
 
 A session owns a throw-away Wine prefix and, for the runs whose boxes are
 answered, an Xvfb display. Without a display every MessageBoxA returns at
 once (-1), which TALLIX takes as giving up: that is the headless run. On the
-display a box is found by its caption with xdotool, files are mended while
-it waits, and it is answered with a key: Return takes the default button
-(Retry, or OK), Escape is Cancel.
+display, the test-only Windows program tallix_boxes starts tallix.exe, finds
+each of its boxes (dialog class #32770), reports the caption, the text and
+the buttons' captions exactly as Windows holds them, and presses the answer
+it is given (WM_COMMAND with IDRETRY, IDCANCEL or IDOK); files are mended
+while the box waits.
 
-Every wine, wineserver, Xvfb and xdotool call is bounded in time, and
-`close()` ends the wineserver and Xvfb it started.
+Every wine, wineserver and Xvfb call is bounded in time, and `close()`
+ends the wineserver and Xvfb it started.
 """
 import os
-import re
 import select
 import shutil
 import subprocess
 import tempfile
+import threading
 import time
 
 import harness
 
 BOX_TIMEOUT = 20      # seconds to wait for the next box or the end of the run
-TOOL_TIMEOUT = 10     # seconds any one xdotool or reg call may take
+TOOL_TIMEOUT = 10     # seconds any one screenshot call may take
 PREFIX_TIMEOUT = 180  # seconds creating the prefix may take
-REPRESS_AFTER = 3.0   # seconds a box may stay up after its key before the key is sent again
-
-CAPTIONS = ("TALLIX Error", "TALLIX Internal Error", "Error")
-CAPTION_PATTERN = "^(" + "|".join(re.escape(c) for c in CAPTIONS) + ")$"
 
 
 class WineError(Exception):
@@ -35,21 +33,26 @@ class WineError(Exception):
 
 
 class Run:
-    """One finished run: exit status, the captions of the boxes in the order
-    they were shown (None when the run was headless), and Wine's output."""
+    """One finished run: exit status, the boxes shown as (caption, text,
+    buttons) in order (None when the run was headless), and Wine's output."""
 
-    def __init__(self, status, captions, log):
+    def __init__(self, status, boxes, log):
         self.status = status
-        self.captions = captions
+        self.boxes = boxes
         self.log = log
+
+    @property
+    def captions(self):
+        return None if self.boxes is None else [b[0] for b in self.boxes]
 
 
 class Session:
-    def __init__(self, scratch=None):
+    def __init__(self, scratch=None, box_reader=None):
         self.scratch = scratch or tempfile.mkdtemp(prefix="tallix-wine-")
         self.prefix = os.path.join(self.scratch, "prefix")
         self.xvfb = None
         self.display = None
+        self.box_reader = box_reader
 
     # ------------------------------------------------------------ set-up
     def env(self, display=None):
@@ -132,25 +135,6 @@ class Session:
         shutil.rmtree(self.scratch, ignore_errors=True)
 
     # ------------------------------------------------------------ boxes
-    def xdotool(self, *args, check=False):
-        p = subprocess.run(["xdotool"] + list(args), env=self.env(self.display), stdin=subprocess.DEVNULL,
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=TOOL_TIMEOUT)
-        if check and p.returncode != 0:
-            raise WineError("xdotool %s failed" % " ".join(args))
-        return p.stdout.decode("latin-1").split()
-
-    def visible_boxes(self):
-        return self.xdotool("search", "--onlyvisible", "--name", CAPTION_PATTERN)
-
-    def caption_of(self, wid):
-        p = subprocess.run(["xdotool", "getwindowname", wid], env=self.env(self.display),
-                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=TOOL_TIMEOUT)
-        return p.stdout.decode("latin-1").rstrip("\n")
-
-    def press(self, wid, key):
-        self.xdotool("windowfocus", "--sync", wid)
-        self.xdotool("key", "--clearmodifiers", key)
-
     def screenshot(self, path):
         """Saves the whole screen as a PNG; returns True when it worked."""
         import xwd_png
@@ -166,15 +150,18 @@ class Session:
         return True
 
 
-def key_for(box):
-    """The key that gives the box's answer. A box that no operator could
-    see (answer None) gives up: Cancel on a Retry/Cancel box; on an OK box
-    the answer is not looked at, so OK stands for it."""
-    if box is None:
-        return "Escape"
-    if box.buttons == "Retry/Cancel":
-        return "Return" if box.answer == "retry" else "Escape"
-    return "Return"
+def windows_path(path):
+    """A Linux path as Wine's programs see it, on drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def answer_for(box, buttons):
+    """The answer a box gets. A box that no operator could see (None) gives
+    up: Cancel on a Retry/Cancel box; on an OK box the answer is not looked
+    at, so OK stands for it."""
+    if box is not None and box.answer is not None:
+        return box.answer
+    return "cancel" if "Cancel" in buttons else "ok"
 
 
 def command(exe, args):
@@ -197,47 +184,50 @@ def run_headless(session, exe, args, folder):
 
 
 def run_answered(session, exe, args, folder, boxes, on_box=None):
-    """Runs tallix.exe on the session's display and answers its boxes in
-    order from `boxes` (objects with `answer`, `buttons` and `mend`); a box
-    beyond them is cancelled. `on_box(index, wid)` is called while each box
-    waits. Fails when neither a box nor the end comes within BOX_TIMEOUT."""
-    captions = []
-    answered = {}
+    """Runs tallix.exe with the command-line text `args` on the session's
+    display through tallix_boxes, and answers its boxes in order from
+    `boxes` (objects with `answer` and `mend`); a box beyond them gives up.
+    `on_box(index)` is called while each box waits. Fails when neither a box
+    nor the end comes within BOX_TIMEOUT."""
+    shown = []
+    status = None
+    argv = ["wine", session.box_reader, str(BOX_TIMEOUT), windows_path(exe),
+            args.encode("latin-1").hex() or "-"]
     with tempfile.TemporaryFile() as log:
-        proc = subprocess.Popen(command(exe, args), cwd=folder, env=session.env(session.display),
-                                stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        proc = subprocess.Popen(argv, cwd=folder, env=session.env(session.display), stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, stderr=log)
+        # tallix_boxes bounds every wait itself; this is for a Wine that hangs.
+        watchdog = threading.Timer(BOX_TIMEOUT * (len(boxes) + 3), proc.kill)
+        watchdog.start()
         try:
-            deadline = time.monotonic() + BOX_TIMEOUT
-            while proc.poll() is None:
-                now = time.monotonic()
-                if now > deadline:
-                    raise WineError("no box and no end within %d s after box %d" % (BOX_TIMEOUT, len(captions)))
-                waiting = [w for w in session.visible_boxes()]
-                fresh = [w for w in waiting if w not in answered]
-                if fresh:
-                    wid = fresh[0]
-                    i = len(captions)
-                    captions.append(session.caption_of(wid))
+            for raw in proc.stdout:
+                word = raw.decode("latin-1").split()
+                if word and word[0] == "box" and len(word) == 4:
+                    caption, text, buttons = (bytes.fromhex(f if f != "-" else "").decode("latin-1")
+                                              for f in word[1:])
+                    shown.append((caption, text, buttons))
+                    i = len(shown) - 1
                     box = boxes[i] if i < len(boxes) else None
                     if on_box:
-                        on_box(i, wid)
+                        on_box(i)
                     if box is not None:
                         harness.lay_out(folder, box.mend)
-                    key = key_for(box)
-                    session.press(wid, key)
-                    answered[wid] = (key, time.monotonic())
-                    deadline = time.monotonic() + BOX_TIMEOUT
-                    continue
-                for wid in waiting:
-                    key, when = answered[wid]
-                    if now - when > REPRESS_AFTER:
-                        session.press(wid, key)
-                        answered[wid] = (key, time.monotonic())
-                time.sleep(0.05)
-            status = proc.wait()
+                    proc.stdin.write((answer_for(box, buttons) + "\n").encode())
+                    proc.stdin.flush()
+                elif word and word[0] == "exit":
+                    status = int(word[1])
+                elif word and word[0] == "timeout":
+                    raise WineError("no box and no end within %d s after box %d" % (BOX_TIMEOUT, len(shown)))
+                elif word:
+                    raise WineError("tallix_boxes: " + raw.decode("latin-1"))
+            proc.wait()
         finally:
+            watchdog.cancel()
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
         log.seek(0)
-        return Run(status, captions, log.read().decode("latin-1", "replace"))
+        output = log.read().decode("latin-1", "replace")
+        if status is None:
+            raise WineError("tallix_boxes ended without the run's status: " + output)
+        return Run(status, shown, output)
