@@ -266,7 +266,7 @@ class Holders(WineGroup):
     write is always met while the file is held."""
 
     FOUND = cases.dose("10.00013", "1")
-    PUT_DOSE_FAILED = cases.internal("Function <put_dose> failed!")
+    PUT_DOSE_FAILED = ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")
 
     def setUp(self):
         if not HOLD:
@@ -290,84 +290,66 @@ class Holders(WineGroup):
         first = self.holder.stdout.readline().decode("latin-1").strip()
         self.assertEqual(first, "held")
 
-    def attrib(self, flag):
-        p = subprocess.run(["wine", "cmd", "/c", "attrib", flag, "dosdose.dat"], cwd=self.folder,
-                           env=SESSION.env(SESSION.display), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                           timeout=30)
+    def attributes(self):
         listing = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=self.folder,
                                  env=SESSION.env(SESSION.display), stdout=subprocess.PIPE,
                                  stderr=subprocess.STDOUT, timeout=30).stdout.decode("latin-1")
-        if flag[1].upper() not in listing.strip().splitlines()[-1].split("Z:")[0].upper():
-            self.skipTest("no DOS attributes on this file system: " + p.stdout.decode("latin-1"))
-        return listing
+        return listing.strip().splitlines()[-1].split("Z:")[0].upper()
 
-    def lookup(self, boxes=()):
+    def set_attribute(self, letter):
+        subprocess.run(["wine", "cmd", "/c", "attrib", "+" + letter, "dosdose.dat"], cwd=self.folder,
+                       env=SESSION.env(SESSION.display), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=30)
+        if letter.upper() not in self.attributes():
+            self.skipTest("no DOS attributes on this file system")
+
+    def lookup(self, boxes, status, contents, in_place, bound):
+        """One found lookup of A7 at 10 while the file is held as set up:
+        its boxes word for word, the status, dosdose.dat ("new" or "old"),
+        whether it is still the same file (written in place) and the time
+        it may take at most."""
+        old = harness.read_bytes(self.dose)
+        inode = os.stat(self.dose).st_ino
         started = time.monotonic()
-        run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", self.folder, list(boxes))
-        return run, time.monotonic() - started
-
-    def leftovers(self):
-        return [n for n in os.listdir(self.folder) if n.lower().startswith("dosdose.dat.")]
+        run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", self.folder,
+                                       [cases.Box(*b, answer="ok") for b in boxes])
+        took = time.monotonic() - started
+        self.assertEqual(run.boxes, boxes, run.log)
+        self.assertEqual(run.status, status, run.log)
+        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode() if contents == "new" else old)
+        self.assertEqual(os.stat(self.dose).st_ino == inode, in_place)
+        self.assertEqual([n for n in os.listdir(self.folder) if n.lower().startswith("dosdose.dat.")], [],
+                         "temporary file left")
+        self.assertLess(took, bound, "the write took longer than its bound")
 
     def test_held_a_moment_sharing_read_and_write_the_value_is_delivered(self):
-        inode = os.stat(self.dose).st_ino
         self.hold("rw", 0.5)
-        run, _ = self.lookup()
-        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
-        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
-        self.assertEqual(self.leftovers(), [])
+        # Replaced in one step once the holder let go, not written in place.
+        self.lookup([], 0, "new", False, 8)
         out = self.holder.communicate(timeout=30)[0].decode("latin-1")
         self.assertIn("seen", out, "the hold did not meet the write")
-        # Replaced in one step once the holder let go, not written in place.
-        self.assertNotEqual(os.stat(self.dose).st_ino, inode)
 
     def test_held_throughout_sharing_read_and_write_the_value_is_written_in_place(self):
-        inode = os.stat(self.dose).st_ino
         self.hold("rw", 30)
-        run, took = self.lookup()
-        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
-        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
-        self.assertEqual(os.stat(self.dose).st_ino, inode)
-        self.assertEqual(self.leftovers(), [])
-        self.assertLess(took, 8, "the write took longer than its bound")
+        self.lookup([], 0, "new", True, 8)
 
     def test_held_against_every_writer_the_old_file_is_kept(self):
-        old = harness.read_bytes(self.dose)
         self.hold("r", 30)
-        run, took = self.lookup([cases.lib_error('Cannot write "dosdose.dat".'), self.PUT_DOSE_FAILED])
-        self.assertEqual(run.boxes, [("Error", 'Cannot write "dosdose.dat".', "OK"),
-                                     ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")], run.log)
         # A found value whose last write failed ends with status 0.
-        self.assertEqual(run.status, 0, run.log)
-        self.assertEqual(harness.read_bytes(self.dose), old)
-        self.assertEqual(self.leftovers(), [])
-        self.assertLess(took, 8, "the write took longer than its bound")
+        self.lookup([("Error", 'Cannot write "dosdose.dat".', "OK"), self.PUT_DOSE_FAILED], 0, "old", True, 8)
 
     def test_read_only_exchange_file_is_refused_at_once(self):
-        old = harness.read_bytes(self.dose)
-        self.attrib("+r")
-        run, took = self.lookup()
-        self.assertEqual(run.boxes, [("Error", 'Cannot open "dosdose.dat" for writing.', "OK"),
-                                     ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")], run.log)
-        self.assertEqual(run.status, 0, run.log)
-        self.assertEqual(harness.read_bytes(self.dose), old)
-        self.assertEqual(self.leftovers(), [])
-        self.assertLess(took, 5)
+        self.set_attribute("r")
+        self.lookup([("Error", 'Cannot open "dosdose.dat" for writing.', "OK"), self.PUT_DOSE_FAILED], 0, "old",
+                    True, 5)
 
     def test_hidden_exchange_file_stays_hidden_when_written_in_place(self):
-        self.attrib("+h")
-        inode = os.stat(self.dose).st_ino
+        self.set_attribute("h")
         self.hold("rw", 30)
-        run, _ = self.lookup()
-        self.assertEqual((run.boxes, run.status), ([], 0), run.log)
-        self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode())
-        self.assertEqual(os.stat(self.dose).st_ino, inode)
+        self.lookup([], 0, "new", True, 8)
         self.holder.kill()
         self.holder.wait()
-        listing = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=self.folder,
-                                 env=SESSION.env(SESSION.display), stdout=subprocess.PIPE,
-                                 stderr=subprocess.STDOUT, timeout=30).stdout.decode("latin-1")
-        self.assertIn("H", listing.strip().splitlines()[-1].split("Z:")[0].upper(), listing)
+        self.assertIn("H", self.attributes())
 
 
 class Executable(unittest.TestCase):
