@@ -52,6 +52,6 @@ function(tallix_sign_after_link target)
   tallix_sign_command(sign $<TARGET_FILE:${target}>)
   if(sign)
     add_custom_command(TARGET ${target} POST_BUILD COMMAND ${sign}
-                       COMMENT "Signing $<TARGET_FILE_NAME:${target}>" VERBATIM)
+                       COMMENT "Signing ${target}" VERBATIM)
   endif()
 endfunction()

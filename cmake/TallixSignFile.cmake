@@ -56,3 +56,8 @@ if(NOT status EQUAL 0)
   fail("osslsigncode: ${output}")
 endif()
 file(RENAME "${FILE}.signed" "${FILE}")
+if(FILE MATCHES "\\.exe$")
+  # osslsigncode writes its output without the linker's execute bits.
+  file(CHMOD "${FILE}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+endif()
