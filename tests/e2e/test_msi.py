@@ -101,18 +101,17 @@ def configure(pfx, version=""):
 
 
 class Built:
-    """What the signed builds left: filled once by SignedBuilds.setUpClass."""
-    password = None
-    cert = None
-    old = None   # version -> {"msi", "tallix.exe", "tallix-check.exe"} copies
-    new = None
-    failures = {}  # what a build without, or with a wrong, password printed
+    """What the signed builds left, made once by build_all(): the older and
+    the newer {"msi", "tallix.exe", "tallix-check.exe"} copied aside, the
+    failed builds' output, the successful builds' verbose log."""
+    password = cert = old = new = None
+    failures = {}
     logs = ""
 
 
 def keep(version, folder):
     """Copies the MSI and the programs of the tree's current build aside."""
-    os.makedirs(folder)
+    os.makedirs(folder, exist_ok=True)
     kept = {"msi": os.path.join(folder, "tallix-%s-x64.msi" % version)}
     shutil.copy(os.path.join(BUILD, "tallix-%s-x64.msi" % version), kept["msi"])
     for name, sub in (("tallix.exe", "lookup"), ("tallix-check.exe", "check")):
@@ -125,7 +124,7 @@ def build_all():
     if Built.old is not None:
         return
     folder = os.path.join(SCRATCH, "signing")
-    os.makedirs(folder)
+    os.makedirs(folder, exist_ok=True)
     Built.password = "pw-" + secrets.token_hex(12)
     Built.cert, pfx = make_certificate(folder, Built.password)
     configure(pfx)
@@ -158,13 +157,6 @@ class SignedBuilds(unittest.TestCase):
                 self.assertEqual(status, 0, "%s: %s" % (name, out))
                 self.assertIn("Signature verification: ok", out, name)
                 self.assertRegex(out, r"Message digest algorithm\s*: SHA256", name)
-
-    def test_another_certificate_does_not_verify_them(self):
-        other = os.path.join(SCRATCH, "other")
-        os.makedirs(other, exist_ok=True)
-        cert, _ = make_certificate(other, "x")
-        status, out = verify(Built.old["tallix.exe"], cert)
-        self.assertNotEqual(status, 0, out)
 
     def test_a_missing_or_wrong_password_fails_the_build_clearly(self):
         for why, expected in (("unset", "TALLIX_SIGN_PASSWORD (the password of"),
@@ -219,7 +211,11 @@ class InstalledUnderWine(unittest.TestCase):
         build_all()
         cls.session = wine_driver.Session(os.path.join(SCRATCH, "wine"))
         os.makedirs(cls.session.scratch)
-        cls.session.create_prefix()
+        try:
+            cls.session.create_prefix()
+        except BaseException:
+            cls.session.close()  # tearDownClass does not run after a failed set-up
+            raise
         cls.folder = os.path.join(cls.session.prefix, "drive_c", "Program Files", "TALLIX")
 
     @classmethod
@@ -246,9 +242,6 @@ class InstalledUnderWine(unittest.TestCase):
                            timeout=60)
         return {k: v for k, v in parse_reg_query(p.stdout.decode("latin-1")).items()
                 if v.get("DisplayName") == "TALLIX"}
-
-    def entries_keys(self):
-        return " ".join(self.entries())
 
     def installed_files(self):
         found = []
@@ -310,7 +303,7 @@ class InstalledUnderWine(unittest.TestCase):
         # shows it, or logs it under /qn).
         newer = re.search(r"TALLIX_NEWER_FOUND = (\{[0-9A-F-]+\})", log)
         self.assertIsNotNone(newer, log[-3000:])
-        self.assertIn(newer.group(1), self.entries_keys())
+        self.assertIn(newer.group(1), " ".join(self.entries()))
         conditions = checked(["msiinfo", "export", Built.old["msi"], "LaunchCondition"])
         self.assertIn("NOT TALLIX_NEWER_FOUND\tA newer version of TALLIX is already installed.", conditions)
         self.assert_installed(Built.new, next_patch(project_version()))
