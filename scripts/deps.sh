@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
-#   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xwd
+#   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xwd;
+#                              wixl and msitools (the MSI), osslsigncode and openssl (signing)
 #   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk
 #   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
@@ -30,6 +31,10 @@ for group in "$@"; do
         need Xvfb xvfb
         need xwd x11-apps
         need /usr/src/googletest/googletest/CMakeLists.txt googletest
+        need wixl wixl
+        need msibuild msitools
+        need osslsigncode osslsigncode
+        need openssl openssl
         ;;
     bench)  # bench/run.sh: timing, peak memory, micro-benchmarks
         need gcc gcc
