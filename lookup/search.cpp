@@ -146,10 +146,12 @@ int examine_piece(const char* data, std::size_t length, const lookup_request& q,
 // a piece begins where a line begins and every 254 characters further
 // along the line, so the place's piece begins at its column rounded down
 // to a multiple of 254, and everything between there and the place must be
-// delimiters. Then that piece is cut and examined. Returns GO_ON,
+// delimiters. Then that piece is cut and examined. Returns GO_ON with
+// `next` set to where to look on (past the piece when one was cut),
 // NEEDS_MORE, or the outcome the search ends with.
 int look_at(const text_reader& r, scan_state& s, std::size_t at, const lookup_request& q,
-            register_set& rs, search_stop& stop) {
+            register_set& rs, search_stop& stop, std::size_t& next) {
+    next = at + 1;
     const std::size_t n = q.folded.size();
     const char* const c = r.buf + at;
     for (std::size_t i = 0; i < n; ++i)
@@ -169,6 +171,12 @@ int look_at(const text_reader& r, scan_state& s, std::size_t at, const lookup_re
         text_cut_piece(r.buf + start, r.len - start, DATA_LINE_LIMIT, r.ended, length, used, had_end);
     if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
     if (cut != TEXT_CUT) return GO_ON;
+    // No other place in this piece can begin its first token; and where it
+    // ends, the column is known, which spares the next place the walk back
+    // to its line's start when lines of the asset follow each other.
+    next = start + used;
+    s.known = next;
+    s.column = had_end ? 0 : column - column % DATA_LINE_LIMIT + used;
     long line = 0;
     if (q.count_lines)
         line = s.lines + long(std::count(r.buf + s.counted, r.buf + start, '\n')) + 1;
@@ -216,10 +224,11 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
                 break;
             }
             pos = std::size_t(c - r.buf);
-            const int got = look_at(r, s, pos, q, rs, stop);
+            std::size_t next = pos + 1;
+            const int got = look_at(r, s, pos, q, rs, stop, next);
             if (got == NEEDS_MORE) break;
             if (got != GO_ON) return got;
-            ++pos;
+            pos = next;
         }
         if (!can_match) pos = r.len;
         if (r.ended) break;

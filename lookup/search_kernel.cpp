@@ -35,6 +35,9 @@ void make_asset_filter(const char* asset, std::size_t length, asset_filter& f) {
 const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end) {
     if (f.length == 0 || end - p < static_cast<std::ptrdiff_t>(f.length)) return nullptr;
     const char* const last = end - f.length;  // the last position the asset fits at
+    // Where lines of the asset follow each other, the search asks at the
+    // very place the next one begins.
+    if (passes(f, p)) return p;
 #ifdef __SSE2__
     const __m128i first_fold = _mm_set1_epi8(static_cast<char>(f.first_fold));
     const __m128i first_want = _mm_set1_epi8(static_cast<char>(f.first_want));
