@@ -2,7 +2,7 @@
 # Installs, from Debian's packages, whatever of the named groups is missing.
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
 #   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xdotool, xwd
-#   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk
+#   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk, ripgrep
 #   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
 set -euo pipefail
@@ -38,6 +38,7 @@ for group in "$@"; do
         need /usr/bin/time time
         need /usr/include/benchmark/benchmark.h libbenchmark-dev
         need awk mawk
+        need rg ripgrep
         ;;
     safety)
         need clang++ clang
