@@ -93,6 +93,16 @@ struct scan_state {
     long lines = 0;           // ... are this many (only when lines are counted)
 };
 
+// The line (from 1) of the piece at offset `start`, when lines are counted:
+// the line ends are counted up to it once, so that a run of examined pieces
+// costs no more than one count over the block.
+long line_of(const text_reader& r, scan_state& s, std::size_t start, int count_lines) {
+    if (!count_lines) return 0;
+    s.lines += long(std::count(r.buf + s.counted, r.buf + start, '\n'));
+    s.counted = start;
+    return s.lines + 1;
+}
+
 constexpr int GO_ON = -1;     // the piece says nothing: search on
 constexpr int NEEDS_MORE = -2;  // the place cannot be judged before more is read
 
@@ -109,11 +119,10 @@ std::size_t column_at(const text_reader& r, scan_state& s, std::size_t q) {
     return s.column;
 }
 
-// Examines one piece as a line of its own. Returns GO_ON, or the outcome
-// the search ends with.
+// Examines one piece, which may_be_asset has let through, as a line of its
+// own. Returns GO_ON, or the outcome the search ends with.
 int examine_piece(const char* data, std::size_t length, const lookup_request& q, long line,
                   long piece, register_set& rs, search_stop& stop) {
-    if (!may_be_asset(data, data + length, q.folded)) return GO_ON;
     // Only the piece the search stops at is recorded.
     auto stop_here = [&] {
         stop.line = line;
@@ -161,7 +170,9 @@ int look_at(const text_reader& r, scan_state& s, std::size_t at, const lookup_re
     if (!is_delimiter(c[n]) || c[n] == '\n') return GO_ON;
 
     const std::size_t column = column_at(r, s, at);
-    const std::size_t start = at - column % DATA_LINE_LIMIT;
+    // Most places lie in a line's first piece: no division for them.
+    const std::size_t into = column < DATA_LINE_LIMIT ? column : column % DATA_LINE_LIMIT;
+    const std::size_t start = at - into;
     for (std::size_t i = start; i < at; ++i)
         if (!is_delimiter(r.buf[i])) return GO_ON;
 
@@ -176,13 +187,57 @@ int look_at(const text_reader& r, scan_state& s, std::size_t at, const lookup_re
     // to its line's start when lines of the asset follow each other.
     next = start + used;
     s.known = next;
-    s.column = had_end ? 0 : column - column % DATA_LINE_LIMIT + used;
-    long line = 0;
-    if (q.count_lines)
-        line = s.lines + long(std::count(r.buf + s.counted, r.buf + start, '\n')) + 1;
-    const long piece = long(column / DATA_LINE_LIMIT) + 1;
+    s.column = had_end ? 0 : column - into + used;
+    if (!may_be_asset(r.buf + start, r.buf + start + length, q.folded)) return GO_ON;
+    const long line = line_of(r, s, start, q.count_lines);
+    const long piece = column < DATA_LINE_LIMIT ? 1 : long(column / DATA_LINE_LIMIT) + 1;
     return examine_piece(r.buf + start, length, q, line, piece, rs, stop);
 }
+
+// Walks up to `count` pieces one by one from `pos`, which begins a piece
+// (s.known == pos), examining each as a line-by-line reading does, and
+// moves `pos` and `count` on. Returns GO_ON (also at the end of the file,
+// with `count` 0), NEEDS_MORE, or the outcome the search ends with.
+int walk_pieces(const text_reader& r, scan_state& s, std::size_t& pos, int& count,
+                const lookup_request& q, register_set& rs, search_stop& stop) {
+    const char* const buf = r.buf;
+    const std::size_t len = r.len;
+    const bool at_end = r.ended;
+    std::size_t column = s.column;  // of pos: a multiple of the piece length
+    int result = GO_ON;
+    while (count > 0) {
+        std::size_t length = 0, used = 0;
+        bool had_end = false;
+        const text_cut_result cut =
+            text_cut_piece(buf + pos, len - pos, DATA_LINE_LIMIT, at_end, length, used, had_end);
+        if (cut != TEXT_CUT) {
+            if (cut == TEXT_CUT_NEEDS_MORE) result = NEEDS_MORE;
+            else count = 0;
+            break;
+        }
+        if (may_be_asset(buf + pos, buf + pos + length, q.folded)) {
+            const long line = line_of(r, s, pos, q.count_lines);
+            const long piece = long(column / DATA_LINE_LIMIT) + 1;
+            const int got = examine_piece(buf + pos, length, q, line, piece, rs, stop);
+            if (got != GO_ON) return got;
+        }
+        pos += used;
+        column = had_end ? 0 : column + used;
+        --count;
+    }
+    s.known = pos;
+    s.column = column;
+    return result;
+}
+
+// Where the filter passes nearly every line (a file of A10, A11, ... lines
+// when A1 is sought, or of the asset itself at other nominals), asking it
+// costs more than reading the lines one by one. After DENSE_RUN places in a
+// row each within DENSE_GAP characters of the one before, the search walks
+// the next WALK_PIECES pieces one by one, then asks the filter again.
+constexpr int DENSE_RUN = 4;
+constexpr std::size_t DENSE_GAP = 64;
+constexpr int WALK_PIECES = 256;
 
 // An asset can begin the first token of a piece only when it holds no
 // delimiter and leaves room in the piece for a delimiter and a nominal.
@@ -216,26 +271,50 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
     text_reader_start(r, file);
     scan_state s;
     std::size_t pos = 0;  // places before this offset have been looked at
+    int walk = 0;         // pieces still to walk one by one; pos then begins a piece
+    int dense = 0;        // places in a row close to the one before
     for (;;) {
         while (can_match) {
+            if (walk > 0) {
+                const int got = walk_pieces(r, s, pos, walk, q, rs, stop);
+                if (got == NEEDS_MORE) break;
+                if (got != GO_ON) return got;
+                continue;
+            }
             const char* c = next_asset_candidate(filter, r.buf + pos, r.buf + r.len);
             if (!c) {
                 if (r.len >= q.folded.size()) pos = std::max(pos, r.len - q.folded.size() + 1);
                 break;
             }
-            pos = std::size_t(c - r.buf);
-            std::size_t next = pos + 1;
-            const int got = look_at(r, s, pos, q, rs, stop, next);
-            if (got == NEEDS_MORE) break;
+            const std::size_t at = std::size_t(c - r.buf);
+            dense = at - pos < DENSE_GAP ? dense + 1 : 0;
+            std::size_t next = at + 1;
+            const int got = look_at(r, s, at, q, rs, stop, next);
+            if (got == NEEDS_MORE) {
+                pos = at;
+                break;
+            }
             if (got != GO_ON) return got;
             pos = next;
+            if (dense < DENSE_RUN) continue;
+            dense = 0;
+            walk = WALK_PIECES;
+            // The walk begins at a piece start: where an examined piece
+            // ended, or else at the start of the place's own piece, which
+            // no piece examined so far has reached.
+            if (s.known <= at) {
+                const std::size_t column = column_at(r, s, at);
+                pos = at - column % DATA_LINE_LIMIT;
+                s.known = pos;
+                s.column = column - column % DATA_LINE_LIMIT;
+            }
         }
         if (!can_match) pos = r.len;
         if (r.ended) break;
 
         // Keep what is not yet looked at, from the start of its piece on.
         const std::size_t keep = pos - column_at(r, s, pos) % DATA_LINE_LIMIT;
-        if (count_lines) s.lines += long(std::count(r.buf + s.counted, r.buf + keep, '\n'));
+        line_of(r, s, keep, count_lines);
         s.counted = keep;
         r.pos = keep;
         if (!text_read_more(r) && r.error)

@@ -358,6 +358,17 @@ TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
     }
     for (const char* last : {"A1 10 9\n", "a1, 10\n", ""})
         expect_plain_results(content + last, "A1", 10, std::string("last ") + last);
+    // The asset as a later token of every line, and long lines between, so
+    // that the lines are walked one by one from places that are not the
+    // first token.
+    std::mt19937 rng(5);
+    std::string later;
+    for (int i = 0; i < 6000; ++i) {
+        static const char* const lines[] = {"a 5 2\r\n", "X A 10 1\n", "XA A 10 1\n", "A, 7, 1\n"};
+        later += lines[rng() % 4];
+        if (rng() % 500 == 0) later += std::string(600, 'y') + " A 10 3\n";
+    }
+    expect_plain_results(later + "A 10 9\n", "A", 10, "later tokens");
 }
 
 // A file that gives `content` and then fails with EIO once `fail_at`
