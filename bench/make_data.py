@@ -6,6 +6,8 @@ nominals, one `asset nominal value` line each, separated by spaces, commas
 or tabs the way different tools wrote them, with CR LF on some stretches.
 The sought asset (default Q9999) appears only on the very last line, at the
 nominal 10, so a lookup for it reads the whole file; Z0000 appears nowhere.
+With --kind prefix or every, the file is one of the search's hard cases
+instead (the sought asset A1 on the last line; see KINDS).
 
     make_data.py --size 100M --out /tmp/refs_100M.dat
 """
@@ -42,11 +44,37 @@ def body_lines(rng):
             yield name + sep + nominal + sep + value + end
 
 
-def write(out, size, start_value):
+# The search's hard cases: the sought asset is PREFIX_ASSET, on the last line
+# only. "prefix": every other line is for an asset that begins with its
+# characters (A10, A1234, ...), so every line passes a filter on its first
+# characters; "every": every line is for the sought asset itself, at other
+# nominals, so every line is read to its nominal.
+PREFIX_ASSET = "A1"
+KINDS = ("lab", "prefix", "every")
+
+
+def prefix_lines(rng):
+    while True:
+        name = "A1%d" % rng.randint(0, 9999)
+        nominal = rng.choice(NOMINALS)
+        yield "%s, %s, %.6g\r\n" % (name, nominal, float(nominal.replace("D", "E")))
+
+
+def every_lines(rng):
+    others = [n for n in NOMINALS if n != "10"]
+    while True:
+        nominal = rng.choice(others)
+        sep = rng.choice(SEPARATORS)
+        yield PREFIX_ASSET + sep + nominal + sep + "%.6g" % float(nominal.replace("D", "E")) + "\n"
+
+
+def write(out, size, start_value, kind="lab"):
     rng = random.Random(start_value)
-    last = LAST_ASSET + " " + LAST_NOMINAL + " " + LAST_VALUE + "\r\n"
+    asset = LAST_ASSET if kind == "lab" else PREFIX_ASSET
+    last = asset + " " + LAST_NOMINAL + " " + LAST_VALUE + "\r\n"
     budget = max(0, size - len(last))
-    chunk, written, lines = [], 0, body_lines(rng)
+    source = {"lab": body_lines, "prefix": prefix_lines, "every": every_lines}[kind]
+    chunk, written, lines = [], 0, source(rng)
     for line in lines:
         if written + len(line) > budget:
             break
@@ -70,9 +98,11 @@ def main():
     ap.add_argument("--size", required=True, help="bytes, or with K, M, G (1K, 1M, 100M, 1G)")
     ap.add_argument("--out", required=True)
     ap.add_argument("--start-value", type=int, default=5, help="random generator start value")
+    ap.add_argument("--kind", choices=KINDS, default="lab",
+                    help="lab: a lab's file; prefix, every: the search's hard cases (asset A1)")
     args = ap.parse_args()
     with open(args.out, "wb") as f:
-        write(f, parse_size(args.size), args.start_value)
+        write(f, parse_size(args.size), args.start_value, args.kind)
     return 0
 
 

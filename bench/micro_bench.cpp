@@ -1,6 +1,7 @@
 // Micro-benchmarks of the pieces a lookup spends its time in: cutting the
-// data file into pieces of 254, the first-token check that turns away other
-// assets, reading a number token and writing a register.
+// data file into pieces of 254, the byte filter that finds where the asset
+// may begin, the whole search of a cached file, the first-token check that
+// turns away other assets, reading a number token and writing a register.
 //
 //     tallix_micro_bench [--benchmark_min_time=0.01]
 #include "exchange/exchange.h"
@@ -79,6 +80,41 @@ void BM_PiecesCopied(benchmark::State& state) {
     state.counters["pieces"] = benchmark::Counter(double(pieces), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PiecesCopied);
+
+// The byte filter over the same lines, for an asset on none of them: what
+// the search spends on each byte of a large file.
+void BM_AssetFilter(benchmark::State& state) {
+    const std::string content = data_lines();
+    asset_filter f;
+    make_asset_filter("q9999", 5, f);
+    for (auto _ : state) {
+        const char* p = content.data();
+        const char* const end = p + content.size();
+        while ((p = next_asset_candidate(f, p, end))) ++p;
+        benchmark::DoNotOptimize(p);
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations() * content.size()));
+}
+BENCHMARK(BM_AssetFilter);
+
+// The whole search of those lines for an asset on none of them, from a
+// file the system has cached.
+int no_box_report(const std::string&, int, const char*, register_set&) { return OUTCOME_GIVE_UP; }
+
+void BM_SearchNoMatch(benchmark::State& state) {
+    const std::string content = data_lines();
+    std::FILE* f = file_of(content);
+    register_set rs;
+    search_stop stop;
+    for (auto _ : state) {
+        std::rewind(f);
+        benchmark::DoNotOptimize(
+            search_data_file_at("refs", f, "Q9999", 10, nullptr, rs, stop, no_box_report, 0));
+    }
+    std::fclose(f);
+    state.SetBytesProcessed(std::int64_t(state.iterations() * content.size()));
+}
+BENCHMARK(BM_SearchNoMatch);
 
 std::vector<std::string> first_tokens() {
     std::vector<std::string> lines;

@@ -4,17 +4,24 @@ would reach for, and prints the table.
 
 For each size the same data file and the same lookup (asset Q9999 at the
 nominal 10, on the last line; and Z0000, on no line) are run by:
+  cat      the floor: reading every byte of the file once (to /dev/null)
+  wc -l    reading the file and finding every line end
   tallix   the whole process, release build, as VORNAX starts it
-  wc -l    the floor: reading the file and finding every line end
   grep     LC_ALL=C grep -i -m1 '^ASSET[ ,<tab>]'
+  rg       rg -i -m1 '^ASSET[ ,<tab>]' (ripgrep)
   awk      the same lookup with the same tolerance
-each many times (hyperfine), giving the median, the spread (25th to 75th
-percentile) and the ratio to wc -l, and once more under /usr/bin/time for
-the peak resident memory. Then the start-up on a 3-line data file: tallix
-against a plain C program that reads the same three files. Then the
-micro-benchmarks. Data files are made in the scratch folder and kept there.
+and, up to 100M, the search's hard cases, by tallix alone: seeking A1 in a
+file whose every line begins with A1 (A10, A1234, ...), and A1 in a file of
+A1 lines at other nominals. With --before, a second tallix (e.g. the build
+of an earlier commit) runs beside the first, as "tallix before".
+Each command runs many times (hyperfine), giving the median, the spread
+(25th to 75th percentile) and the ratio to cat, and once more under
+/usr/bin/time for the peak resident memory. Then the start-up on a 3-line
+data file: tallix against a plain C program that reads the same three
+files. Then the micro-benchmarks. Data files are made in the scratch folder
+and kept there.
 
-    bench/run.sh [--sizes 1K,1M,100M,1G] [--runs N] [--scratch DIR]
+    bench/run.sh [--sizes 1K,1M,100M,1G] [--runs N] [--scratch DIR] [--before TALLIX]
 """
 import argparse
 import json
@@ -57,41 +64,53 @@ def lay_out_exchange(folder):
         f.write(b"0\r\n0\r\nbench\r\n" + b"".join(b"%d\r\n" % i for i in range(1, 21)))
 
 
-def data_file(scratch, size_name):
-    path = os.path.join(scratch, "refs_%s.dat" % size_name)
+# The search's hard cases, up to this size: (lookup, kind of file).
+HARD_CASES = (("A1, prefixes", "prefix"), ("A1, every line", "every"))
+HARD_CASES_UP_TO = 100 << 20
+
+
+def data_file(scratch, size_name, kind="lab"):
+    suffix = "" if kind == "lab" else "_" + kind
+    path = os.path.join(scratch, "refs_%s%s.dat" % (size_name, suffix))
     size = make_data.parse_size(size_name)
     if not os.path.exists(path) or os.path.getsize(path) != size:
         print("making %s (%d bytes) ..." % (path, size), flush=True)
         with open(path + ".part", "wb") as f:
-            make_data.write(f, size, 5)
+            make_data.write(f, size, 5, kind)
         os.replace(path + ".part", path)
     return path
 
 
-def commands(tools, data, asset):
-    """The commands of one lookup, tool name -> argv."""
+def commands(tools, data, asset, others=True):
+    """The commands of one lookup, tool name -> argv; only the tallix ones
+    when not `others`."""
     tab = "\t"
-    return {
-        "tallix": [tools["tallix"], "vornax.ini", data, asset, NOMINAL],
-        "grep -i -m1": ["grep", "-i", "-m1", "^%s[ ,%s]" % (asset, tab), data],
-        "awk": ["awk", "-F", "[ ,\\t\\r]+", "-v", "a=" + asset, "-v", "n=" + NOMINAL,
-                AWK_LOOKUP, data],
-    }
+    cmds = {"tallix": [tools["tallix"], "vornax.ini", data, asset, NOMINAL]}
+    if tools.get("before"):
+        cmds["tallix before"] = [tools["before"], "vornax.ini", data, asset, NOMINAL]
+    if others:
+        cmds.update({
+            "grep -i -m1": ["grep", "-i", "-m1", "^%s[ ,%s]" % (asset, tab), data],
+            "rg -i -m1": ["rg", "-i", "-m1", "^%s[ ,%s]" % (asset, tab), data],
+            "awk": ["awk", "-F", "[ ,\\t\\r]+", "-v", "a=" + asset, "-v", "n=" + NOMINAL,
+                    AWK_LOOKUP, data],
+        })
+    return cmds
 
 
-def check_answers(tools, folder, data, asset, value):
+def check_answers(tools, folder, data, asset, value, others=True):
     """Each tool must give the right answer before it is timed."""
-    cmds = commands(tools, data, asset)
+    cmds = commands(tools, data, asset, others)
     for name, argv in cmds.items():
         p = subprocess.run(argv, cwd=folder, stdin=subprocess.DEVNULL, capture_output=True)
         ok = (p.returncode == 0) == (value is not None)
-        if name == "tallix" and value is not None:
+        if name.startswith("tallix") and value is not None:
             with open(os.path.join(folder, "dosdose.dat"), "rb") as f:
                 mem = f.readline().strip().decode()
             ok = ok and mem == value
         elif name == "awk" and value is not None:
             ok = ok and p.stdout.decode().strip() == value
-        elif name == "grep -i -m1" and value is not None:
+        elif name in ("grep -i -m1", "rg -i -m1") and value is not None:
             ok = ok and p.stdout.decode().split()[-1] == value
         if not ok:
             fail("%s gave the wrong answer for %s in %s (status %d)" % (name, asset, data, p.returncode))
@@ -171,30 +190,53 @@ def load():
         return " ".join(f.read().split()[:3])
 
 
+def timed_rows(size_name, case, times, names, argvs, floor, folder):
+    rows = []
+    for name in names:
+        t = times[name]
+        median = statistics.median(t)
+        rows.append([size_name, case, name, ms(median),
+                     "%s-%s" % (ms(percentile(t, .25)), ms(percentile(t, .75))),
+                     "%.2f" % (median / floor), str(peak_rss_kib(argvs[name], folder))])
+    return rows
+
+
+def bench_file(tools, folder, data, size_name, lookups, runs, warmup, others):
+    """Rows for the lookups in one data file: the floors (cat, and wc -l
+    with the other tools), then each lookup; ratios over cat's median."""
+    floors = {"cat": ["cat", data]}
+    if others:
+        floors["wc -l"] = ["wc", "-l", data]
+    rows = []
+    floor = None
+    for case, asset, value in lookups:
+        check_answers(tools, folder, data, asset, value, others)
+        cmds = commands(tools, data, asset, others)
+        named = list(floors.items()) if floor is None else []
+        named += list(cmds.items())
+        times = hyperfine(named, folder, runs, warmup)
+        if floor is None:
+            floor = statistics.median(times["cat"])
+            rows += timed_rows(size_name, "-", times, floors, floors, floor, folder)
+        rows += timed_rows(size_name, case, times, cmds, cmds, floor, folder)
+    return rows
+
+
 def bench_size(tools, scratch, size_name, runs):
-    data = data_file(scratch, size_name)
     folder = os.path.join(scratch, "work")
     os.makedirs(folder, exist_ok=True)
     lay_out_exchange(folder)
-    warmup = 1 if make_data.parse_size(size_name) >= (1 << 30) else 3
-    rows = []
-    floor = None
-    for case, (asset, value) in (("last line", MATCH), ("no match", NO_MATCH)):
-        check_answers(tools, folder, data, asset, value)
-        named = [("wc -l", ["wc", "-l", data])] if floor is None else []
-        named += list(commands(tools, data, asset).items())
-        times = hyperfine(named, folder, runs, warmup)
-        if floor is None:
-            floor = statistics.median(times["wc -l"])
-            rows.append([size_name, "-", "wc -l", ms(floor),
-                         "%s-%s" % (ms(percentile(times["wc -l"], .25)), ms(percentile(times["wc -l"], .75))),
-                         "1.00", str(peak_rss_kib(["wc", "-l", data], folder))])
-        for name, argv in commands(tools, data, asset).items():
-            t = times[name]
-            median = statistics.median(t)
-            rows.append([size_name, case, name, ms(median),
-                         "%s-%s" % (ms(percentile(t, .25)), ms(percentile(t, .75))),
-                         "%.2f" % (median / floor), str(peak_rss_kib(argv, folder))])
+    size = make_data.parse_size(size_name)
+    warmup = 1 if size >= (1 << 30) else 3
+    lookups = [("last line", MATCH[0], MATCH[1]), ("no match", NO_MATCH[0], NO_MATCH[1])]
+    rows = bench_file(tools, folder, data_file(scratch, size_name), size_name, lookups, runs,
+                      warmup, True)
+    if size <= HARD_CASES_UP_TO:
+        for case, kind in HARD_CASES:
+            data = data_file(scratch, size_name, kind)
+            rows += bench_file(tools, folder, data, size_name,
+                               [(case, make_data.PREFIX_ASSET, make_data.LAST_VALUE)], runs, warmup,
+                               False)
     return rows
 
 
@@ -230,6 +272,7 @@ def main():
                     help="folder for the data files (never inside the repository)")
     ap.add_argument("--build", default=os.path.join(ROOT, "build", "release"))
     ap.add_argument("--tallix", help="the tallix to time (default: the release build's)")
+    ap.add_argument("--before", help="a second tallix to time beside it, e.g. an earlier build")
     ap.add_argument("--micro-time", default="0.2",
                     help="--benchmark_min_time of the micro-benchmarks; 0 skips them")
     args = ap.parse_args()
@@ -241,7 +284,11 @@ def main():
     for path in tools.values():
         if not os.access(path, os.X_OK):
             fail("missing %s (build the release preset first, or use bench/run.sh)" % path)
-    for tool in ("hyperfine", "/usr/bin/time", "grep", "awk", "wc"):
+    if args.before:
+        tools["before"] = os.path.abspath(args.before)
+        if not os.access(tools["before"], os.X_OK):
+            fail("missing %s" % tools["before"])
+    for tool in ("hyperfine", "/usr/bin/time", "grep", "rg", "awk", "wc", "cat"):
         if not shutil.which(tool):
             fail("missing %s (scripts/deps.sh bench)" % tool)
     os.makedirs(args.scratch, exist_ok=True)
@@ -251,11 +298,14 @@ def main():
     awk_name = (awk.stdout or awk.stderr).decode(errors="replace").splitlines()[0:1] or ["awk"]
     print("machine: %s, %d cores, %s; awk: %s" % (platform.processor() or platform.machine(),
                                                   os.cpu_count(), platform.release(), awk_name[0]))
+    rg = subprocess.run(["rg", "--version"], capture_output=True, stdin=subprocess.DEVNULL)
+    print("ripgrep: %s" % (rg.stdout.decode(errors="replace").splitlines() or ["?"])[0])
     print("load average before: %s" % load(), flush=True)
 
     rows = []
     for size_name in [s.strip().upper() for s in args.sizes.split(",") if s.strip()]:
         runs = args.runs or DEFAULT_RUNS.get(size_name, 10)
+        print("load average at %s: %s" % (size_name, load()), flush=True)
         rows += bench_size(tools, args.scratch, size_name, runs)
     rows += bench_startup(tools, args.scratch, args.runs or 200)
 
@@ -263,7 +313,7 @@ def main():
     print_table(["size", "lookup", "tool", "median ms", "spread ms (p25-p75)", "ratio",
                  "peak RSS KiB"], rows)
     print()
-    print("ratio: median over the median of wc -l on the same file; for the start-up, over the")
+    print("ratio: median over the median of cat on the same file; for the start-up, over the")
     print("C program that only reads. tallix runs as VORNAX starts it: it also replaces dosdose.dat,")
     print("flushed to the disk (twice when nothing is found: before the operator is asked, and at")
     print("the end); the last start-up row does that same replacement in plain C.")

@@ -157,6 +157,24 @@ text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& 
 text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*& data,
                                  std::size_t& length, bool& had_line_end);
 
+/// Moves the unread characters (from `r.pos` on) to the front of the buffer
+/// and reads more behind them. A Ctrl-Z among the new characters ends the
+/// file there: the block is cut at it. Returns 1 when new characters came,
+/// 0 at the end of the file, after a Ctrl-Z, or on a read error (`r.error`).
+int text_read_more(text_reader& r);
+
+enum text_cut_result { TEXT_CUT_NOTHING = 0, TEXT_CUT = 1, TEXT_CUT_NEEDS_MORE = 2 };
+
+/// Cuts the piece that starts at `p`, with `avail` characters known there,
+/// exactly as text_read_piece reads it: sets `length` (its characters,
+/// without the line end), `used` (the characters it takes, line end
+/// included) and `had_line_end`, and returns TEXT_CUT. Returns
+/// TEXT_CUT_NEEDS_MORE when the characters after `avail` could change the
+/// piece and `at_end` does not say that none come, TEXT_CUT_NOTHING when
+/// nothing is left at the end.
+text_cut_result text_cut_piece(const char* p, std::size_t avail, std::size_t limit, bool at_end,
+                               std::size_t& length, std::size_t& used, bool& had_line_end);
+
 /// Appends `text` and a CR LF line end, as text mode writes a line.
 void text_append_line(std::string& out, const std::string& text);
 

@@ -103,14 +103,8 @@ text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& 
     return TEXT_LINE;
 }
 
-namespace {
-
-// Moves the unread tail to the front of the buffer and reads behind it. A
-// Ctrl-Z in the new characters ends the file there: the block is cut at it
-// and nothing after it is ever looked at. Returns false when nothing new
-// came (end of file, an earlier Ctrl-Z, or a read error in `r.error`).
-bool refill(text_reader& r) {
-    if (r.ended || r.error) return false;
+int text_read_more(text_reader& r) {
+    if (r.ended || r.error) return 0;
     const std::size_t tail = r.len - r.pos;
     if (tail && r.pos) std::memmove(r.buf, r.buf + r.pos, tail);
     r.pos = 0;
@@ -120,66 +114,71 @@ bool refill(text_reader& r) {
     if (got == 0) {
         if (std::ferror(r.file)) r.error = errno ? errno : EIO;
         else r.ended = true;
-        return false;
+        return 0;
     }
+    // Nothing after a Ctrl-Z is ever looked at: the block is cut there.
     if (const void* z = std::memchr(r.buf + tail, CTRL_Z, got)) {
         got = std::size_t(static_cast<const char*>(z) - (r.buf + tail));
         r.ended = true;
     }
     r.len = tail + got;
-    return true;
+    return 1;
 }
 
-}  // namespace
+text_cut_result text_cut_piece(const char* p, std::size_t avail, std::size_t limit, bool at_end,
+                               std::size_t& length, std::size_t& used, bool& had_line_end) {
+    // A piece is at most `limit` characters, a line end counting as one;
+    // the character after them tells whether a CR LF closes the piece.
+    const std::size_t window = avail < limit + 1 ? avail : limit + 1;
+    if (const void* lf = std::memchr(p, '\n', window)) {
+        const std::size_t k = std::size_t(static_cast<const char*>(lf) - p);
+        if (k > 0 && p[k - 1] == '\r' && k <= limit) {
+            length = k - 1;
+            had_line_end = true;
+            used = k + 1;
+        } else if (k < limit) {
+            length = k;
+            had_line_end = true;
+            used = k + 1;
+        } else {
+            length = limit;
+            had_line_end = false;
+            used = limit;
+        }
+        return TEXT_CUT;
+    }
+    // Exactly `limit` characters without a line end: whatever follows, the
+    // piece is those characters, unless the last is a CR that an LF may
+    // join.
+    if (avail > limit || (avail == limit && p[limit - 1] != '\r')) {
+        length = limit;
+        had_line_end = false;
+        used = limit;
+        return TEXT_CUT;
+    }
+    if (!at_end) return TEXT_CUT_NEEDS_MORE;
+    if (avail == 0) return TEXT_CUT_NOTHING;
+    length = avail;
+    had_line_end = false;
+    used = avail;
+    return TEXT_CUT;
+}
 
 text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*& data,
                                  std::size_t& length, bool& had_line_end) {
     for (;;) {
-        const char* p = r.buf + r.pos;
-        const std::size_t avail = r.len - r.pos;
-        data = p;
-        // A piece is at most `limit` characters, a line end counting as one;
-        // the character after them tells whether a CR LF closes the piece.
-        const std::size_t window = avail < limit + 1 ? avail : limit + 1;
-        if (const void* lf = std::memchr(p, '\n', window)) {
-            const std::size_t k = std::size_t(static_cast<const char*>(lf) - p);
-            if (k > 0 && p[k - 1] == '\r' && k <= limit) {
-                length = k - 1;
-                had_line_end = true;
-                r.pos += k + 1;
-            } else if (k < limit) {
-                length = k;
-                had_line_end = true;
-                r.pos += k + 1;
-            } else {
-                length = limit;
-                had_line_end = false;
-                r.pos += limit;
-            }
+        data = r.buf + r.pos;
+        std::size_t used = 0;
+        const text_cut_result cut =
+            text_cut_piece(data, r.len - r.pos, limit, r.ended, length, used, had_line_end);
+        if (cut == TEXT_CUT) {
+            r.pos += used;
             return TEXT_LINE;
         }
-        if (avail > limit) {
-            length = limit;
-            had_line_end = false;
-            r.pos += limit;
-            return TEXT_LINE;
-        }
-        // Fewer than limit + 1 characters left and no line end among them.
-        if (refill(r)) continue;
-        p = data = r.buf + r.pos;
-        if (r.error) {
-            // Only a piece that needs nothing after it is still given.
-            if (avail != limit || p[limit - 1] == '\r') return TEXT_FAILED;
-            length = limit;
-            had_line_end = false;
-            r.pos += limit;
-            return TEXT_LINE;
-        }
-        if (avail == 0) return TEXT_END;
-        length = avail;
-        had_line_end = false;
-        r.pos += avail;
-        return TEXT_LINE;
+        if (cut == TEXT_CUT_NEEDS_MORE && text_read_more(r)) continue;
+        if (r.error) return TEXT_FAILED;
+        if (cut == TEXT_CUT_NOTHING || r.pos == r.len) return TEXT_END;
+        // The end of the file came while more was wanted: cut again knowing it.
     }
 }
 

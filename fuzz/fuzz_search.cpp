@@ -1,6 +1,11 @@
 // The data-file search over arbitrary bytes, against a plain model of the
-// same search. The first line of an input is "ASSET NOMINAL", the rest is
-// the data file; every report is answered Cancel.
+// same search. The first line of an input is "ASSET NOMINAL [EDGE]", the
+// rest is the data file; every report is answered Cancel. With EDGE, a
+// filler of the reader's block size less EDGE % 4096 bytes goes before the
+// data, so that it straddles the edge of the first block: a filler line
+// when EDGE / 4096 is even, the head of one long line when it is odd. The
+// search must give the model's outcome, MEM, report and stop, with line
+// numbers counted and without.
 #include "exchange/exchange.h"
 #include "fuzz/number_model.h"
 #include "lookup/lookup.h"
@@ -30,14 +35,20 @@ int no_box(const char* text, const char*, unsigned) {
 // The model's view of a data file: text mode (CR LF is one line end, Ctrl-Z
 // ends the file), then pieces of at most 254 characters, the line end
 // counting as one.
-std::vector<std::string> model_pieces(const std::string& bytes) {
+struct model_piece {
+    std::string text;
+    long line, piece;
+};
+
+std::vector<model_piece> model_pieces(const std::string& bytes) {
     std::string text;
     for (size_t i = 0; i < bytes.size() && bytes[i] != '\x1A'; ++i) {
         if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
         text += bytes[i];
     }
-    std::vector<std::string> pieces;
+    std::vector<model_piece> pieces;
     size_t i = 0;
+    long line = 1, number = 0;
     while (i < text.size()) {
         std::string piece;
         while (i < text.size() && piece.size() < 254) {
@@ -48,8 +59,13 @@ std::vector<std::string> model_pieces(const std::string& bytes) {
             }
             piece += c;
         }
-        if (!piece.empty() && piece.back() == '\n') piece.pop_back();
-        pieces.push_back(piece);
+        const bool ended = !piece.empty() && piece.back() == '\n';
+        if (ended) piece.pop_back();
+        pieces.push_back({piece, line, ++number});
+        if (ended) {
+            ++line;
+            number = 0;
+        }
     }
     return pieces;
 }
@@ -91,6 +107,8 @@ struct expectation {
     int outcome = OUTCOME_GIVE_UP;
     double mem = 0;
     std::string report;  // empty when found
+    long line = 0, piece = 0;
+    std::string stop_text;
 };
 
 expectation model_search(const std::string& bytes, const std::string& asset, double nominal,
@@ -98,18 +116,29 @@ expectation model_search(const std::string& bytes, const std::string& asset, dou
     expectation e;
     e.mem = mem_before;
     const double k = 1e-11;
-    for (const std::string& piece : model_pieces(bytes)) {
-        std::vector<std::string> t = model_tokens(piece);
+    for (const model_piece& piece : model_pieces(bytes)) {
+        std::vector<std::string> t = model_tokens(piece.text);
         if (t.size() < 2 || !model_same_asset(t[0], asset)) continue;
         double v = 0;
         const bool ok = model_whole_number(t[1], v);
         e.mem = v;
+        e.line = piece.line;
+        e.piece = piece.piece;
+        e.stop_text = piece.text;
         if (!ok) {
             e.report = "\"" + t[1] + "\" contains an invalid NR3 number.";
             return e;
         }
-        if (nominal - std::fabs(nominal) * k > v) continue;
-        if (!(v <= nominal + std::fabs(nominal) * k)) continue;
+        if (nominal - std::fabs(nominal) * k > v) {
+            e.line = e.piece = 0;
+            e.stop_text.clear();
+            continue;
+        }
+        if (!(v <= nominal + std::fabs(nominal) * k)) {
+            e.line = e.piece = 0;
+            e.stop_text.clear();
+            continue;
+        }
         if (t.size() < 3) {
             e.report = "Can't get value.";
             return e;
@@ -128,23 +157,9 @@ expectation model_search(const std::string& bytes, const std::string& asset, dou
     return e;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    platform_set_message_box_handler(no_box);
-    const std::string input(reinterpret_cast<const char*>(data), size);
-    const size_t first_end = input.find('\n');
-    const std::string head = input.substr(0, first_end);
-    const std::string body = first_end == std::string::npos ? std::string() : input.substr(first_end + 1);
-
-    // The asset arrives as a command-line token: no NUL, space or comma.
-    size_t space = head.find(' ');
-    std::string asset = head.substr(0, space);
-    std::string nominal_text = space == std::string::npos ? std::string("10") : head.substr(space + 1);
-    asset = asset.substr(0, asset.find_first_of(std::string(" ,\0", 3)));
-    if (asset.empty()) asset = "AB12";
-    double nominal = model::read(nominal_text.data(), nominal_text.size()).strtod_value;
-
+// Runs the search over `body`; returns whether it agrees with `want`.
+bool search_agrees(const std::string& body, const std::string& asset, double nominal,
+                   int count_lines, const expectation& want) {
     std::FILE* f = body.empty() ? std::fopen("/dev/null", "rb")
                                 : fmemopen(const_cast<char*>(body.data()), body.size(), "rb");
     if (!f) std::abort();
@@ -152,20 +167,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rs.MEM = 3;
     g_reports.clear();
     search_stop stop;
-    const int outcome =
-        search_data_file_at("refs.dat", f, asset.c_str(), nominal, "vornax.ini", rs, stop, record_report);
+    const int outcome = search_data_file_at("refs.dat", f, asset.c_str(), nominal, "vornax.ini", rs,
+                                            stop, record_report, count_lines);
     std::fclose(f);
-
-    const expectation want = model_search(body, asset, nominal, 3);
-    bool same = outcome == want.outcome && model::same_bits(rs.MEM, want.mem);
+    bool same = outcome == want.outcome && model::same_bits(rs.MEM, want.mem) &&
+                stop.line == (count_lines ? want.line : 0) && stop.piece == want.piece &&
+                stop.text == want.stop_text;
     if (want.report.empty()) same = same && g_reports.empty();
     else same = same && g_reports.size() == 1 && g_reports[0] == want.report;
-    if (!same) {
-        std::fprintf(stderr, "search: outcome %d MEM %.17g report \"%s\"; model: %d %.17g \"%s\"\n",
-                     outcome, rs.MEM, g_reports.empty() ? "" : g_reports[0].c_str(), want.outcome,
-                     want.mem, want.report.c_str());
-        std::abort();
+    if (!same)
+        std::fprintf(stderr,
+                     "search (lines %s): outcome %d MEM %.17g stop %ld/%ld report \"%s\"; "
+                     "model: %d %.17g %ld/%ld \"%s\"\n",
+                     count_lines ? "counted" : "not counted", outcome, rs.MEM, stop.line, stop.piece,
+                     g_reports.empty() ? "" : g_reports[0].c_str(), want.outcome, want.mem, want.line,
+                     want.piece, want.report.c_str());
+    return same && stop.text.size() <= DATA_LINE_LIMIT;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    platform_set_message_box_handler(no_box);
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t first_end = input.find('\n');
+    const std::string head = input.substr(0, first_end);
+    std::string body = first_end == std::string::npos ? std::string() : input.substr(first_end + 1);
+
+    // The asset arrives as a command-line token: no NUL, space or comma.
+    size_t space = head.find(' ');
+    std::string asset = head.substr(0, space);
+    std::string rest = space == std::string::npos ? std::string("10") : head.substr(space + 1);
+    const size_t second = rest.find(' ');
+    const std::string nominal_text = rest.substr(0, second);
+    asset = asset.substr(0, asset.find_first_of(std::string(" ,\0", 3)));
+    if (asset.empty()) asset = "AB12";
+    double nominal = model::read(nominal_text.data(), nominal_text.size()).strtod_value;
+    if (second != std::string::npos) {
+        const unsigned long edge = std::strtoul(rest.c_str() + second + 1, nullptr, 10);
+        const size_t block = sizeof(text_reader::buf);
+        const size_t length = block - edge % 4096;
+        body = (edge / 4096 % 2 ? "F" + std::string(length - 1, 'x')
+                                : "F" + std::string(length - 2, ' ') + "\n") + body;
     }
-    if (stop.text.size() > DATA_LINE_LIMIT) std::abort();
+
+    const expectation want = model_search(body, asset, nominal, 3);
+    if (!search_agrees(body, asset, nominal, 1, want)) std::abort();
+    if (!search_agrees(body, asset, nominal, 0, want)) std::abort();
     return 0;
 }

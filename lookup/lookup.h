@@ -90,6 +90,24 @@ int same_asset(const char* token, std::size_t length, const char* asset);
 /// carries nothing after the asset. Only tells what to skip cheaply.
 int may_be_asset(const char* p, const char* end, const std::string& folded);
 
+/// The byte filter that finds where the asset may begin: its first and last
+/// characters, each as (byte | fold) == want, fold being 0x20 for a letter so
+/// that both cases pass.
+struct asset_filter {
+    std::size_t length = 0;  ///< characters of the asset
+    unsigned char first_fold = 0, first_want = 0;
+    unsigned char last_fold = 0, last_want = 0;
+};
+
+/// Sets up `f` for the `length` characters of `asset`.
+void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
+
+/// Returns the first position q in [p, end - f.length] whose first and last
+/// asset characters pass the filter, or nullptr when there is none. Only
+/// tells where to look closer: every start of the asset passes, and others
+/// may.
+const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
+
 /// Searches the data file `file` (open for reading at its start) for the
 /// first line of `asset` at `nominal`. Returns OUTCOME_FOUND with the value
 /// in rs.MEM, or the outcome of the report made. `data_path` is only shown.
@@ -99,7 +117,7 @@ int search_data_file(const char* data_path, std::FILE* file, const char* asset,
 /// Where a search stopped: the piece of the data file that found the value
 /// or caused the report.
 struct search_stop {
-    long line = 0;      ///< line of the file (from 1) the piece belongs to; 0: end of file
+    long line = 0;      ///< line of the file (from 1) the piece belongs to; 0: end of file or not counted
     long piece = 0;     ///< piece of that line (from 1); a line longer than the limit has several
     std::string text;   ///< the piece as read, without its line end
 };
@@ -110,9 +128,11 @@ using error_reporter = int (*)(const std::string& text, int retryable, const cha
                                register_set& rs);
 
 /// search_data_file with its failures told through `report`, also telling
-/// in `stop` where it stopped.
+/// in `stop` where it stopped. The line number costs a count of every line
+/// end on the way; with `count_lines` 0 it is not counted and `stop.line`
+/// is left 0.
 int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
                         double nominal, const char* ini_path, register_set& rs,
-                        search_stop& stop, error_reporter report);
+                        search_stop& stop, error_reporter report, int count_lines = 1);
 
 #endif

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -43,16 +48,14 @@ int record(const std::string& text, int, const char*, register_set&) {
     return OUTCOME_GIVE_UP;
 }
 
-result block_search(const std::string& content, const char* asset, double nominal) {
-    std::FILE* f = std::tmpfile();
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::rewind(f);
+result search_in(std::FILE* f, const char* asset, double nominal, int count_lines) {
     result r;
     g_texts = &r.texts;
     register_set rs;
     rs.MEM = 3;
     search_stop stop;
-    r.outcome = search_data_file_at("refs.dat", f, asset, nominal, "vornax.ini", rs, stop, record);
+    r.outcome = search_data_file_at("refs.dat", f, asset, nominal, "vornax.ini", rs, stop, record,
+                                    count_lines);
     std::fclose(f);
     g_texts = nullptr;
     r.mem = rs.MEM;
@@ -60,6 +63,14 @@ result block_search(const std::string& content, const char* asset, double nomina
     r.piece = stop.piece;
     r.stop_text = stop.text;
     return r;
+}
+
+result block_search(const std::string& content, const char* asset, double nominal,
+                    int count_lines = 1) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(content.data(), 1, content.size(), f);
+    std::rewind(f);
+    return search_in(f, asset, nominal, count_lines);
 }
 
 bool same_text_ignoring_case(const std::string& a, const std::string& b) {
@@ -75,6 +86,40 @@ bool same_text_ignoring_case(const std::string& a, const std::string& b) {
 
 std::string invalid(const std::string& token) {
     return "\"" + token + "\" contains an invalid NR3 number.";
+}
+
+// One piece as a line of its own: returns true when the search stops there,
+// with `r` filled in.
+bool plain_piece(const std::string& got, const std::string& asset, double nominal, long line,
+                 long piece, result& r) {
+    auto stop = [&](int outcome, std::string box) {
+        r.line = line;
+        r.piece = piece;
+        r.stop_text = got;
+        r.outcome = outcome;
+        if (!box.empty()) r.texts.push_back(box);
+        return true;
+    };
+    const std::string said = got.substr(0, got.find('\0'));
+    std::vector<std::string> tokens;
+    std::size_t at = 0;
+    while ((at = said.find_first_not_of(" ,\t\r\n", at)) != std::string::npos) {
+        std::size_t stop_at = said.find_first_of(" ,\t\r\n", at);
+        if (stop_at == std::string::npos) stop_at = said.size();
+        tokens.push_back(said.substr(at, stop_at - at));
+        at = stop_at;
+    }
+    if (tokens.size() < 2 || !same_text_ignoring_case(tokens[0], asset)) return false;
+    if (!nr3_value(tokens[1].data(), tokens[1].size(), r.mem))
+        return stop(OUTCOME_GIVE_UP, invalid(tokens[1]));
+    if (!in_tolerance(r.mem, nominal, nominal)) return false;
+    if (tokens.size() < 3) return stop(OUTCOME_GIVE_UP, "Can't get value.");
+    if (nr3_value(tokens[2].data(), tokens[2].size(), r.mem)) return stop(OUTCOME_FOUND, "");
+    return stop(OUTCOME_GIVE_UP, invalid(tokens[2]));
+}
+
+std::string no_value(const std::string& asset, double nominal) {
+    return "No value found for " + asset + " at " + format_number(nominal) + " in file:  \"refs.dat\"";
 }
 
 // The search as plainly as it can be written.
@@ -110,33 +155,13 @@ result plain_search(const std::string& content, const std::string& asset, double
         const std::string got = chars.substr(i, take - (ended ? 1 : 0));
         i += take;
         ++piece;
-        const std::string said = got.substr(0, got.find('\0'));
-        std::vector<std::string> tokens;
-        std::size_t at = 0;
-        while ((at = said.find_first_not_of(" ,\t\r\n", at)) != std::string::npos) {
-            std::size_t stop_at = said.find_first_of(" ,\t\r\n", at);
-            if (stop_at == std::string::npos) stop_at = said.size();
-            tokens.push_back(said.substr(at, stop_at - at));
-            at = stop_at;
-        }
-        if (tokens.size() >= 2 && same_text_ignoring_case(tokens[0], asset)) {
-            if (!nr3_value(tokens[1].data(), tokens[1].size(), r.mem))
-                return stop(line, piece, got, OUTCOME_GIVE_UP, invalid(tokens[1]));
-            if (in_tolerance(r.mem, nominal, nominal)) {
-                if (tokens.size() < 3) return stop(line, piece, got, OUTCOME_GIVE_UP, "Can't get value.");
-                if (nr3_value(tokens[2].data(), tokens[2].size(), r.mem))
-                    return stop(line, piece, got, OUTCOME_FOUND, "");
-                return stop(line, piece, got, OUTCOME_GIVE_UP, invalid(tokens[2]));
-            }
-        }
+        if (plain_piece(got, asset, nominal, line, piece, r)) return r;
         if (ended) {
             ++line;
             piece = 0;
         }
     }
-    return stop(0, 0, "", OUTCOME_GIVE_UP,
-                "No value found for " + asset + " at " + format_number(nominal) +
-                    " in file:  \"refs.dat\"");
+    return stop(0, 0, "", OUTCOME_GIVE_UP, no_value(asset, nominal));
 }
 
 // Random data files of the lab's kind, with every awkward thing in them.
@@ -196,15 +221,25 @@ struct data_maker {
     }
 };
 
+// The search gives the plain search's results, with the line counted or not.
+void expect_plain_results(const std::string& content, const char* asset, double nominal,
+                          const std::string& label) {
+    result want = plain_search(content, asset, nominal);
+    EXPECT_EQ(block_search(content, asset, nominal), want) << label << " asset " << asset;
+    want.line = 0;
+    EXPECT_EQ(block_search(content, asset, nominal, 0), want) << label << " asset " << asset
+                                                               << ", lines not counted";
+}
+
 TEST(SearchDifferential, RandomDataFilesGiveThePlainSearchResults) {
     data_maker make{std::mt19937(4242)};
     const double nominals[] = {10, 0.5, 1000, HUGE_VAL};
+    const char* const assets[] = {"AB12", "ab12", "aB12", "A", "b12"};
     for (int round = 0; round < 600; ++round) {
         const std::string content = make.file();
-        const char* asset = round % 3 ? "AB12" : "ab12";
+        const char* asset = assets[round % 5];
         const double nominal = nominals[make.pick(4)];
-        EXPECT_EQ(block_search(content, asset, nominal), plain_search(content, asset, nominal))
-            << "round " << round << " nominal " << nominal;
+        expect_plain_results(content, asset, nominal, "round " + std::to_string(round));
     }
 }
 
@@ -238,6 +273,204 @@ TEST(SearchDifferential, FirstTokenCheckOnlyTurnsAwayOtherAssets) {
     const char block[] = "ab12 10 1";
     EXPECT_EQ(may_be_asset(block, block + 4, "ab12"), 0);
     EXPECT_EQ(may_be_asset(block, block + 5, "ab12"), 1);
+}
+
+// Layouts where a search that does not walk every line could go wrong.
+std::vector<std::pair<std::string, std::string>> awkward_layouts() {
+    const std::size_t limit = DATA_LINE_LIMIT;
+    std::vector<std::pair<std::string, std::string>> v;
+    auto add = [&](const std::string& name, const std::string& content) { v.push_back({name, content}); };
+    // The asset at and around the piece starts of a long line (254, 508, ...).
+    for (std::size_t k = 1; k <= 3; ++k)
+        for (int d = -2; d <= 2; ++d)
+            for (char pad : {'x', ' ', ','})
+                add("piece start " + std::to_string(k) + "/" + std::to_string(d) + pad,
+                    "Y" + std::string(limit * k + d - 1, pad) + "ab12, 10, 7 AB12 10 9\nAB12 10 8\n");
+    // Lines of 252 to 256 characters before the sought line, and the sought
+    // line itself that long, with every kind of line end.
+    for (std::size_t length = limit - 2; length <= limit + 2; ++length)
+        for (const char* end : {"\n", "\r\n", "\r", "\r\r\n"}) {
+            const std::string tag = std::to_string(length) + (end[1] ? "crlf" : end[0] == '\r' ? "cr" : "lf");
+            add("line of " + tag, "q" + std::string(length - 1, 'q') + end + "AB12 10 5" + end);
+            add("sought line of " + tag, "AB12 10 5" + std::string(length - 9, ' ') + end + "AB12 10 6\n");
+            add("value cut at " + tag, "AB12 10" + std::string(length - 7, ' ') + "7" + end + "AB12 10 6\n");
+        }
+    // The asset inside other tokens, in other tokens' places, in other cases.
+    add("inside tokens", "XAB12 10 1\nAB123 10 2\nAB1 10 3\nab12x 10 4\nQ AB12 10 5\n10 AB12 6\n");
+    add("cases", "xx\naB12 5 1\nAb12 10 2\n");
+    add("after delimiters", " ,\t\rAB12,,10\t\t7\n");
+    add("lone CR before", "X\rAB12 10 7\n\rAB12 10 8\n");
+    // NUL bytes: before, inside and after the asset.
+    add("NUL before", std::string("\0AB12 10 1\n \0AB12 10 2\nAB12 10 3\n", 34));
+    add("NUL inside", std::string("AB\0" "12 10 1\nAB12\0 10 2\nAB12 1\0" "0 3\nAB12 10 4\n", 44));
+    // Ctrl-Z ends the file before, inside and after the match.
+    add("Ctrl-Z before", "AB12 5 1\n\x1A" "AB12 10 7\n");
+    add("Ctrl-Z inside", "AB\x1A" "12 10 7\n");
+    add("Ctrl-Z in the line", "AB12 10\x1A 7\n");
+    add("Ctrl-Z after", "AB12 10 7\x1A" "8\n");
+    // The file's last bytes, without a line end.
+    add("ends with the value", "X\nAB12 10 7");
+    add("ends with the nominal", "X\nAB12 10");
+    add("ends with the asset", "X\nAB12");
+    add("ends after the asset", "X\nAB12 ");
+    add("ends in the asset", "X\nAB1");
+    add("ends with a CR", "X\nAB12 10 7\r");
+    return v;
+}
+
+TEST(SearchDifferential, AwkwardLayoutsGiveThePlainSearchResults) {
+    const std::size_t block = sizeof(text_reader::buf);
+    const char* const assets[] = {"AB12", "ab12", "A", "B12", "AB1"};
+    for (const auto& layout : awkward_layouts())
+        // As the file's start, and across the first edge of the reader's block.
+        for (std::size_t shift : {std::size_t(0), std::size_t(3), std::size_t(11)}) {
+            const std::string head = shift ? "F" + std::string(block - shift - 2, ' ') + "\n" : "";
+            for (const char* asset : assets)
+                for (double nominal : {10.0, 5.0})
+                    expect_plain_results(head + layout.second, asset, nominal,
+                                         layout.first + " shift " + std::to_string(shift));
+        }
+}
+
+TEST(SearchDifferential, TheAssetAcrossEveryBlockEdge) {
+    // The asset's characters, its delimiter and its line end fall on either
+    // side of the block edge, in a short line and at a piece start of a line
+    // longer than the block.
+    const std::size_t block = sizeof(text_reader::buf);
+    const std::size_t long_head = DATA_LINE_LIMIT * (block / DATA_LINE_LIMIT);
+    for (const char* end : {"\n", "\r\n", "\r"})
+        for (std::size_t j = 0; j < 16; ++j) {
+            const std::string tail = std::string("ab12 10 7") + end + "AB12 10 8" + end;
+            expect_plain_results("F" + std::string(block - j - 2, ' ') + end + tail, "AB12", 10,
+                                 "short line, edge " + std::to_string(j));
+            expect_plain_results("F" + std::string(long_head - j - 1, 'x') + std::string(j, ' ') + tail,
+                                 "AB12", 10, "long line, edge " + std::to_string(j));
+        }
+}
+
+TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
+    // Seeking A1 among A1, A10 and A1234 lines, and A1 on every line at other
+    // nominals: the filter passes every line, and all must be judged right.
+    std::string content;
+    for (int i = 0; i < 20000; ++i) {
+        static const char* const lines[] = {"A10 10 1\n", "a1234, 10, 2\r\n", "A1 5 3\n", "A1\t7\t4\n"};
+        content += lines[i % 4];
+    }
+    for (const char* last : {"A1 10 9\n", "a1, 10\n", ""})
+        expect_plain_results(content + last, "A1", 10, std::string("last ") + last);
+    // The asset as a later token of every line, and long lines between, so
+    // that the lines are walked one by one from places that are not the
+    // first token.
+    std::mt19937 rng(5);
+    std::string later;
+    for (int i = 0; i < 6000; ++i) {
+        static const char* const lines[] = {"a 5 2\r\n", "X A 10 1\n", "XA A 10 1\n", "A, 7, 1\n"};
+        later += lines[rng() % 4];
+        if (rng() % 500 == 0) later += std::string(600, 'y') + " A 10 3\n";
+    }
+    expect_plain_results(later + "A 10 9\n", "A", 10, "later tokens");
+}
+
+// A file that gives `content` and then fails with EIO once `fail_at`
+// characters have been read.
+struct failing_source {
+    std::string content;
+    std::size_t fail_at;
+    std::size_t pos = 0;
+};
+
+ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
+    auto* s = static_cast<failing_source*>(cookie);
+    if (s->pos >= s->fail_at) {
+        errno = EIO;
+        return -1;
+    }
+    const std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
+    std::memcpy(buf, s->content.data() + s->pos, n);
+    s->pos += n;
+    return ssize_t(n);
+}
+
+std::FILE* open_failing(failing_source& s) {
+    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
+    return fopencookie(&s, "r", io);
+}
+
+// The search by every piece the reader gives, each examined plainly.
+result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
+    auto reader = std::make_unique<text_reader>();
+    text_reader_start(*reader, f);
+    result r;
+    r.mem = 3;
+    long line = 1, piece = 0;
+    const char* data = nullptr;
+    std::size_t length = 0;
+    bool had_end = false;
+    text_read_result got;
+    while ((got = text_read_piece(*reader, DATA_LINE_LIMIT, data, length, had_end)) == TEXT_LINE) {
+        ++piece;
+        if (plain_piece(std::string(data, length), asset, nominal, line, piece, r)) break;
+        if (had_end) {
+            ++line;
+            piece = 0;
+        }
+    }
+    std::fclose(f);
+    if (got == TEXT_FAILED) r.texts.push_back(open_failure_text("refs.dat", reader->error));
+    if (got == TEXT_FAILED || got == TEXT_END) {
+        r.outcome = OUTCOME_GIVE_UP;
+        if (got == TEXT_END) r.texts.push_back(no_value(asset, nominal));
+    }
+    return r;
+}
+
+TEST(SearchDifferential, AReadErrorStopsWhereThePieceReaderStops) {
+    // Every piece complete before the failed read is still examined; the
+    // failure is told when the search needs what could not be read.
+    data_maker make{std::mt19937(99)};
+    for (int round = 0; round < 300; ++round) {
+        const std::string content = make.file();
+        const std::size_t fail_at = make.pick(content.size() + 1);
+        failing_source a{content, fail_at}, b{content, fail_at};
+        const result want = piece_by_piece(open_failing(b), "AB12", 10);
+        EXPECT_EQ(search_in(open_failing(a), "AB12", 10, 1), want)
+            << "round " << round << " fail at " << fail_at << " of " << content.size();
+    }
+}
+
+TEST(SearchKernel, FindsEveryPlaceTheFirstAndLastCharactersStand) {
+    std::mt19937 rng(17);
+    const char alphabet[] = "aAbB1Z9zx \n\r\0,\xC1\xE1@`[{";
+    for (int round = 0; round < 4000; ++round) {
+        // Half the texts have the asset's characters only here and there,
+        // so that the vector loops run to their ends.
+        std::string text(rng() % 300, ' ');
+        const std::size_t kinds = rng() % 2 ? 8 : sizeof alphabet - 1;
+        for (char& c : text) c = alphabet[8 + rng() % (sizeof alphabet - 9)];
+        for (std::size_t i = 0; i < text.size(); i += 1 + rng() % (kinds == 8 ? 97 : 2))
+            text[i] = alphabet[rng() % kinds];
+        std::string asset(1 + rng() % 20, ' ');
+        for (char& c : asset) c = alphabet[rng() % 8];
+        asset_filter f;
+        make_asset_filter(asset.data(), asset.size(), f);
+        auto fits = [&](char have, char want) {
+            const char h = (have >= 'A' && have <= 'Z') ? char(have + 32) : have;
+            const char w = (want >= 'A' && want <= 'Z') ? char(want + 32) : want;
+            return h == w;
+        };
+        const std::size_t from = text.empty() ? 0 : rng() % (text.size() + 1);
+        std::size_t want = from;
+        while (want + asset.size() <= text.size() &&
+               !(fits(text[want], asset[0]) && fits(text[want + asset.size() - 1], asset.back())))
+            ++want;
+        // In a buffer of exactly the text's size, so that a sanitizer sees
+        // any read past its end.
+        const std::unique_ptr<char[]> exact(new char[text.size()]);
+        std::memcpy(exact.get(), text.data(), text.size());
+        const char* got = next_asset_candidate(f, exact.get() + from, exact.get() + text.size());
+        if (want + asset.size() > text.size()) EXPECT_EQ(got, nullptr) << "round " << round;
+        else EXPECT_EQ(got, exact.get() + want) << "round " << round;
+    }
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #   scripts/deps.sh build      compiler, CMake, GoogleTest, Python
 #   scripts/deps.sh windows    mingw-w64 cross compiler, Wine, Xvfb, xwd;
 #                              wixl and msitools (the MSI), osslsigncode and openssl (signing)
-#   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk
+#   scripts/deps.sh bench      hyperfine, GNU time, Google Benchmark, mawk, ripgrep
 #   scripts/deps.sh safety     clang with libFuzzer, the gcc sanitizer runtimes
 # Other groups are added by the parts of the project that need them.
 set -euo pipefail
@@ -42,6 +42,7 @@ for group in "$@"; do
         need /usr/bin/time time
         need /usr/include/benchmark/benchmark.h libbenchmark-dev
         need awk mawk
+        need rg ripgrep
         ;;
     safety)
         need clang++ clang
