@@ -24,18 +24,35 @@ constexpr std::size_t KEPT_DIGITS = 800;
 // range. Well inside int64, so adding the mantissa's shift cannot overflow.
 constexpr std::int64_t EXPONENT_CAP = 100000000000000000;
 
+// Powers of ten that a double holds exactly.
+constexpr double EXACT_POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 // Converts the significant digits `digits` (no leading zero) times
 // 10^`exponent`, correctly rounded.
 double convert(const std::string& digits, std::int64_t exponent, bool negative) {
     const double sign = negative ? -1.0 : 1.0;
+    // Most numbers in a data file have a few digits and a small exponent:
+    // then the digits and the power of ten are both exact doubles, and one
+    // multiplication or division rounds the result correctly.
+    if (digits.size() <= 15 && exponent >= -22 && exponent <= 22) {
+        std::int64_t whole = 0;
+        for (char c : digits) whole = whole * 10 + (c - '0');
+        const double m = double(whole);
+        return sign * (exponent < 0 ? m / EXACT_POWERS[-exponent] : m * EXACT_POWERS[exponent]);
+    }
     const std::int64_t scientific = exponent + std::int64_t(digits.size()) - 1;
     if (scientific > 400) return sign * HUGE_VAL;
     if (scientific < -400) return sign * 0.0;
-    std::string text = digits;
-    text += 'e';
-    text += std::to_string(exponent);
+    // Digits, 'e' and the exponent, without a heap allocation per number.
+    char text[KEPT_DIGITS + 1 + 1 + 24];
+    std::memcpy(text, digits.data(), digits.size());
+    char* end = text + digits.size();
+    *end++ = 'e';
+    end = std::to_chars(end, text + sizeof text, exponent).ptr;
     double v = 0;
-    auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    auto r = std::from_chars(text, end, v);
     if (r.ec == std::errc::result_out_of_range) return scientific > 0 ? sign * HUGE_VAL : sign * 0.0;
     return sign * v;
 }

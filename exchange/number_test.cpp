@@ -70,6 +70,24 @@ TEST(NumberRead, IsCorrectlyRoundedForLongMantissas) {
     EXPECT_EQ(v, std::nextafter(1.0, 2.0));
 }
 
+// Short numbers take a quick way (exact digits times an exact power of
+// ten); at its edges and just past them both ways must give the correctly
+// rounded double that glibc's strtod gives.
+TEST(NumberRead, ShortNumbersAreCorrectlyRoundedAtTheEdgesOfTheQuickWay) {
+    const char* const texts[] = {
+        "999999999999999e22", "999999999999999e23", "9999999999999999e22", "123456789012345e-22",
+        "123456789012345e-23", "1e22", "1e23", "1e-22", "1e-23", "8.98846567431158e307",
+        "0.1", "0.3", "2.2250738585072014e-308", "4.9406564584124654e-324", "10.00013",
+        "9007199254740993", "900719925474099.3e1", "0.000000000000000000000123456789012345",
+        "123456789012345000000000", "-7.0000000000000001",
+    };
+    for (const char* t : texts) {
+        double v = 0;
+        ASSERT_EQ(scan_number(t, std::strlen(t), v, NUMBER_ATOF), std::strlen(t)) << t;
+        EXPECT_EQ(v, std::strtod(t, nullptr)) << t;
+    }
+}
+
 // A mantissa of 10^8 leading zeros shifts the exponent back by as much: an
 // exponent of ten digits must still count in full (10^899999949 is infinity,
 // not the 1e4 that a cut exponent would give).
