@@ -1,6 +1,7 @@
 // The zero-copy piece reader against the copying line reader: the same
 // pieces, line ends and failures, at block edges, Ctrl-Z and read errors.
 #include "exchange/exchange.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -43,34 +44,9 @@ std::ostream& operator<<(std::ostream& os, const reading& r) {
     return os;
 }
 
-// A file that gives `content` and then fails with EIO once `fail_at`
-// characters have been read (never when fail_at is past the end).
-struct failing_source {
-    std::string content;
-    std::size_t fail_at;
-    std::size_t pos = 0;
-};
-
-ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
-    auto* s = static_cast<failing_source*>(cookie);
-    if (s->pos >= s->fail_at) {
-        errno = EIO;
-        return -1;
-    }
-    std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
-    std::memcpy(buf, s->content.data() + s->pos, n);
-    s->pos += n;
-    return ssize_t(n);
-}
-
-std::FILE* open_source(failing_source& s) {
-    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
-    return fopencookie(&s, "r", io);
-}
-
 reading read_with_lines(const std::string& content, std::size_t limit, std::size_t fail_at) {
     failing_source s{content, fail_at};
-    std::FILE* f = open_source(s);
+    std::FILE* f = open_failing_source(s);
     auto r = std::make_unique<text_reader>();
     text_reader_start(*r, f);
     reading out;
@@ -85,7 +61,7 @@ reading read_with_lines(const std::string& content, std::size_t limit, std::size
 
 reading read_with_pieces(const std::string& content, std::size_t limit, std::size_t fail_at) {
     failing_source s{content, fail_at};
-    std::FILE* f = open_source(s);
+    std::FILE* f = open_failing_source(s);
     auto r = std::make_unique<text_reader>();
     text_reader_start(*r, f);
     reading out;

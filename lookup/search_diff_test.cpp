@@ -3,6 +3,7 @@
 // cut into pieces of 254, each piece cut into tokens. Many random data
 // files, and each must give the same outcome, MEM, messages and stop.
 #include "lookup/lookup.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -371,31 +372,6 @@ TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
     expect_plain_results(later + "A 10 9\n", "A", 10, "later tokens");
 }
 
-// A file that gives `content` and then fails with EIO once `fail_at`
-// characters have been read.
-struct failing_source {
-    std::string content;
-    std::size_t fail_at;
-    std::size_t pos = 0;
-};
-
-ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
-    auto* s = static_cast<failing_source*>(cookie);
-    if (s->pos >= s->fail_at) {
-        errno = EIO;
-        return -1;
-    }
-    const std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
-    std::memcpy(buf, s->content.data() + s->pos, n);
-    s->pos += n;
-    return ssize_t(n);
-}
-
-std::FILE* open_failing(failing_source& s) {
-    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
-    return fopencookie(&s, "r", io);
-}
-
 // The search by every piece the reader gives, each examined plainly.
 result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
     auto reader = std::make_unique<text_reader>();
@@ -432,8 +408,8 @@ TEST(SearchDifferential, AReadErrorStopsWhereThePieceReaderStops) {
         const std::string content = make.file();
         const std::size_t fail_at = make.pick(content.size() + 1);
         failing_source a{content, fail_at}, b{content, fail_at};
-        const result want = piece_by_piece(open_failing(b), "AB12", 10);
-        EXPECT_EQ(search_in(open_failing(a), "AB12", 10, 1), want)
+        const result want = piece_by_piece(open_failing_source(b), "AB12", 10);
+        EXPECT_EQ(search_in(open_failing_source(a), "AB12", 10, 1), want)
             << "round " << round << " fail at " << fail_at << " of " << content.size();
     }
 }

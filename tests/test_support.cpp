@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <ftw.h>
 #include <fstream>
@@ -103,4 +105,25 @@ std::string standard_dose(const std::string& mem, const std::string& mem1, const
     std::string s = mem + "\r\n" + mem1 + "\r\n" + mem2 + "\r\n";
     for (int i = 1; i <= 20; ++i) s += std::to_string(i) + "\r\n";
     return s;
+}
+
+namespace {
+
+ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
+    auto* s = static_cast<failing_source*>(cookie);
+    if (s->pos >= s->fail_at) {
+        errno = EIO;
+        return -1;
+    }
+    const std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
+    std::memcpy(buf, s->content.data() + s->pos, n);
+    s->pos += n;
+    return ssize_t(n);
+}
+
+}  // namespace
+
+std::FILE* open_failing_source(failing_source& s) {
+    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
+    return fopencookie(&s, "r", io);
 }

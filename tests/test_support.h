@@ -3,6 +3,7 @@
 #ifndef TALLIX_TEST_SUPPORT_H
 #define TALLIX_TEST_SUPPORT_H
 
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -31,6 +32,17 @@ std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 /// Names in folder `dir`, sorted.
 std::vector<std::string> list_dir(const std::string& dir);
+
+/// A file that gives `content` and then fails with EIO once `fail_at`
+/// characters have been read (never when `fail_at` is past the end).
+struct failing_source {
+    std::string content;
+    std::size_t fail_at;
+    std::size_t pos = 0;
+};
+
+/// Opens `s` as a stdio file for reading; `s` must outlive the file.
+std::FILE* open_failing_source(failing_source& s);
 
 /// A VORNAX initialization file in `dir` whose user_data_dir is `dir`; returns its path.
 std::string write_host_ini(const std::string& dir);
