@@ -49,29 +49,27 @@ int usage_error(std::string& err, const std::string& problem) {
 }
 
 int check_files(const std::vector<std::string>& files, std::string& out, std::string& err) {
-    std::vector<const char*> names;
-    for (const std::string& f : files) names.push_back(f.c_str());
-    const int count = int(names.size());
+    const int count = int(files.size());
     check_totals all;
     bool unreadable = false;
-    for (int i = 0; i < count; ++i) {
+    for (const std::string& name : files) {
         errno = 0;
-        std::FILE* file = std::fopen(names[i], "rb");
+        std::FILE* file = std::fopen(name.c_str(), "rb");
         if (!file) {
-            err += "tallix-check: " + open_failure_text(names[i], errno) + "\n";
+            err += "tallix-check: " + open_failure_text(name.c_str(), errno) + "\n";
             unreadable = true;
             continue;
         }
         check_totals one;
         int error_number = 0;
-        const int read = check_data_file(names[i], file, out, one, error_number);
+        const int read = check_data_file(name.c_str(), file, out, one, error_number);
         std::fclose(file);
         if (!read) {
-            err += "tallix-check: " + open_failure_text(names[i], error_number) + "\n";
+            err += "tallix-check: " + open_failure_text(name.c_str(), error_number) + "\n";
             unreadable = true;
             continue;
         }
-        append_summary(out, names[i], one);
+        append_summary(out, name, one);
         all.lines += one.lines;
         all.assets += one.assets;
         all.nominals += one.nominals;

@@ -114,7 +114,7 @@ struct expectation {
 };
 
 MODEL_ONLY expectation model_search(const std::string& bytes, const std::string& asset, double nominal,
-                         double mem_before) {
+                                    double mem_before) {
     expectation e;
     e.mem = mem_before;
     const double k = 1e-11;

@@ -133,14 +133,6 @@ result plain_search(const std::string& content, const std::string& asset, double
     }
     result r;
     r.mem = 3;
-    auto stop = [&](long line, long piece, const std::string& text, int outcome, std::string box) {
-        r.line = line;
-        r.piece = piece;
-        r.stop_text = text;
-        r.outcome = outcome;
-        if (!box.empty()) r.texts.push_back(box);
-        return r;
-    };
     long line = 1, piece = 0;
     std::size_t i = 0;
     while (i < chars.size()) {
@@ -162,7 +154,9 @@ result plain_search(const std::string& content, const std::string& asset, double
             piece = 0;
         }
     }
-    return stop(0, 0, "", OUTCOME_GIVE_UP, no_value(asset, nominal));
+    r.outcome = OUTCOME_GIVE_UP;
+    r.texts.push_back(no_value(asset, nominal));
+    return r;
 }
 
 // Random data files of the lab's kind, with every awkward thing in them.

@@ -267,8 +267,9 @@ int platform_replace_file(const char* source, const char* target) {
             break;
     }
     // Only a file that is there and held is written in place.
-    if (!held_by_another_program(error) || !takes_a_file(target) ||
-        GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = GetFileAttributesA(target);
+    if (!held_by_another_program(error) || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return 0;
     if (!write_in_place(source, target)) return 0;
     // The value is delivered; a temporary file that cannot be removed now

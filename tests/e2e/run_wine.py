@@ -107,6 +107,23 @@ def windows_wording(case, boxes):
     return out
 
 
+def dos_attributes(folder, env):
+    """The DOS attribute letters of dosdose.dat in `folder`, as Wine's attrib
+    lists them."""
+    p = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=folder, env=env,
+                       stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
+    lines = p.stdout.decode("latin-1").strip().splitlines()
+    return lines[-1].split("Z:")[0].upper() if lines else ""
+
+
+def set_dos_attribute(folder, letter, env):
+    """Sets one DOS attribute of dosdose.dat in `folder`; False where the file
+    system keeps none."""
+    subprocess.run(["wine", "cmd", "/c", "attrib", "+" + letter, "dosdose.dat"], cwd=folder, env=env,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+    return letter.upper() in dos_attributes(folder, env)
+
+
 def native_boxes(case):
     """The boxes the native program shows for the same case."""
     folder = harness.scratch()
@@ -208,24 +225,16 @@ class WindowsOnly(WineGroup):
         folder = harness.scratch()
         try:
             harness.lay_out(folder, cases.STD)
-            env = SESSION.env()
-            set_hidden = subprocess.run(["wine", "cmd", "/c", "attrib", "+h", "dosdose.dat"], cwd=folder,
-                                        env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
-            if not self._hidden(folder):
-                self.skipTest("no DOS attributes on this file system: " + set_hidden.stdout.decode("latin-1"))
+            if not set_dos_attribute(folder, "h", SESSION.env()):
+                self.skipTest("no DOS attributes on this file system")
             run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat A7 10", folder)
             self.assertEqual(run.status, 0, run.log)
             self.assertEqual(harness.read_bytes(os.path.join(folder, "dosdose.dat")),
                              cases.dose("10.00013", "1").encode())
-            self.assertTrue(self._hidden(folder), "the rewritten dosdose.dat lost its hidden attribute")
+            self.assertIn("H", dos_attributes(folder, SESSION.env()),
+                          "the rewritten dosdose.dat lost its hidden attribute")
         finally:
             shutil.rmtree(folder, ignore_errors=True)
-
-    def _hidden(self, folder):
-        p = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=folder, env=SESSION.env(),
-                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=30)
-        line = p.stdout.decode("latin-1").strip().splitlines()
-        return bool(line) and "H" in line[-1].split("dosdose.dat")[0].upper().split("Z:")[0]
 
     def test_screenshot_of_a_real_box(self):
         if not ARTIFACTS:
@@ -290,17 +299,8 @@ class Holders(WineGroup):
         first = self.holder.stdout.readline().decode("latin-1").strip()
         self.assertEqual(first, "held")
 
-    def attributes(self):
-        listing = subprocess.run(["wine", "cmd", "/c", "attrib", "dosdose.dat"], cwd=self.folder,
-                                 env=SESSION.env(SESSION.display), stdout=subprocess.PIPE,
-                                 stderr=subprocess.STDOUT, timeout=30).stdout.decode("latin-1")
-        return listing.strip().splitlines()[-1].split("Z:")[0].upper()
-
     def set_attribute(self, letter):
-        subprocess.run(["wine", "cmd", "/c", "attrib", "+" + letter, "dosdose.dat"], cwd=self.folder,
-                       env=SESSION.env(SESSION.display), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=30)
-        if letter.upper() not in self.attributes():
+        if not set_dos_attribute(self.folder, letter, SESSION.env(SESSION.display)):
             self.skipTest("no DOS attributes on this file system")
 
     def lookup(self, boxes, status, contents, in_place, bound):
@@ -349,7 +349,7 @@ class Holders(WineGroup):
         self.lookup([], 0, "new", True, 8)
         self.holder.kill()
         self.holder.wait()
-        self.assertIn("H", self.attributes())
+        self.assertIn("H", dos_attributes(self.folder, SESSION.env(SESSION.display)))
 
 
 class Executable(unittest.TestCase):

@@ -228,7 +228,7 @@ class InstalledUnderWine(unittest.TestCase):
         log = os.path.join(SCRATCH, "msiexec.log")
         if os.path.exists(log):
             os.remove(log)
-        p = subprocess.run(["wine", "msiexec"] + list(args) + ["/l*v", windows_path(log)],
+        p = subprocess.run(["wine", "msiexec"] + list(args) + ["/l*v", wine_driver.windows_path(log)],
                            env=self.session.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=120)
         text = read(log).decode("utf-16-le" if read(log)[:2] == b"\xff\xfe" else "latin-1", "replace") \
@@ -279,22 +279,20 @@ class InstalledUnderWine(unittest.TestCase):
 
     # ------------------------------------------------------------ steps
     def test_1_silent_install(self):
-        status, log = self.msiexec("/i", windows_path(Built.old["msi"]), "/qn")
+        status, log = self.msiexec("/i", wine_driver.windows_path(Built.old["msi"]), "/qn")
         self.assertEqual(status, 0, log[-3000:])
+        # The installed programs are byte for byte the signed ones verified above.
         self.assert_installed(Built.old, project_version())
-        for name in ("tallix.exe", "tallix-check.exe"):
-            status, out = verify(os.path.join(self.folder, name), Built.cert)
-            self.assertEqual(status, 0, out)
         self.assert_lookup_works()
 
     def test_2_newer_package_upgrades_in_one_step(self):
-        status, log = self.msiexec("/i", windows_path(Built.new["msi"]), "/qn")
+        status, log = self.msiexec("/i", wine_driver.windows_path(Built.new["msi"]), "/qn")
         self.assertEqual(status, 0, log[-3000:])
         self.assert_installed(Built.new, next_patch(project_version()))
         self.assert_lookup_works()
 
     def test_3_older_package_is_refused_over_the_newer(self):
-        status, log = self.msiexec("/i", windows_path(Built.old["msi"]), "/qn")
+        status, log = self.msiexec("/i", wine_driver.windows_path(Built.old["msi"]), "/qn")
         # ERROR_INSTALL_FAILURE; a Unix exit status keeps its low 8 bits.
         self.assertEqual(status, 1603 & 0xFF, log[-3000:])
         # Refused for the newer TALLIX, not for some other fault: the package
@@ -318,7 +316,7 @@ class InstalledUnderWine(unittest.TestCase):
         self.assertNotEqual(code.search(checked(["msiinfo", "export", rebuilt, "Property"])).group(1),
                             code.search(checked(["msiinfo", "export", Built.new["msi"], "Property"])).group(1))
         before = set(self.entries())
-        status, log = self.msiexec("/i", windows_path(rebuilt), "/qn")
+        status, log = self.msiexec("/i", wine_driver.windows_path(rebuilt), "/qn")
         self.assertEqual(status, 0, log[-3000:])
         self.assert_installed(Built.new, next_patch(project_version()))
         self.assertNotEqual(set(self.entries()), before, "the rebuilt package was not the one installed")
@@ -333,10 +331,6 @@ class InstalledUnderWine(unittest.TestCase):
         self.assertEqual(status, 0, log[-3000:])
         self.assertFalse(os.path.exists(self.folder), self.installed_files() if os.path.isdir(self.folder) else "")
         self.assertEqual(self.entries(), {})
-
-
-def windows_path(path):
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def parse_reg_query(text):
