@@ -18,6 +18,24 @@ struct DoseTest : ::testing::Test {
     std::string dir = make_scratch_dir();
     std::string ini = write_host_ini(dir);
     std::string dose = dir + "/dosdose.dat";
+
+    // Runs put_dose in a child process that `prepare` has made ready (false:
+    // it could not); true when the write failed with the one message `told`.
+    template <typename Prepare>
+    bool put_dose_fails_in_child(Prepare prepare, const std::string& told) {
+        pid_t child = fork();
+        if (child < 0) return false;
+        if (child == 0) {
+            if (!prepare()) _exit(2);
+            box_script boxes;
+            register_set rs;
+            rs.MEM2 = std::string(5000, 'n');
+            const int written = put_dose(ini.c_str(), rs, 0);
+            _exit(written == 0 && boxes.shown.size() == 1 && boxes.shown[0].text == told ? 0 : 1);
+        }
+        int status = 0;
+        return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
 };
 
 TEST_F(DoseTest, ReadsEveryRegisterAndWritesThemBackRounded) {
@@ -206,23 +224,12 @@ TEST_F(DoseTest, AFullDiskLeavesTheOldFileByteForByte) {
     const std::string old = standard_dose("42", "1", "old contents");
     for (rlim_t limit : {rlim_t(0), rlim_t(20)}) {
         write_file(dose, old);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            box_script boxes;
+        auto fill_disk_at = [limit] {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit lim{limit, limit};
-            setrlimit(RLIMIT_FSIZE, &lim);
-            register_set rs;
-            rs.MEM2 = std::string(5000, 'n');
-            int written = put_dose(ini.c_str(), rs, 0);
-            bool told = boxes.shown.size() == 1 &&
-                        boxes.shown[0].text == "Cannot write \"" + dose + "\".";
-            _exit(written == 0 && told ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << limit;
+            return setrlimit(RLIMIT_FSIZE, &lim) == 0;
+        };
+        EXPECT_TRUE(put_dose_fails_in_child(fill_disk_at, "Cannot write \"" + dose + "\".")) << limit;
         EXPECT_EQ(read_file(dose), old) << limit;
         EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"dosdose.dat", "vornax.ini"})) << limit;
     }
@@ -236,20 +243,9 @@ TEST_F(DoseTest, AFileThisProcessMayNotWriteIsRefusedAtOnce) {
     write_file(dose, old);
     ASSERT_EQ(chmod(dose.c_str(), 0444), 0);
     ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
-        box_script boxes;
-        register_set rs;
-        int written = put_dose(ini.c_str(), rs, 0);
-        bool told = boxes.shown.size() == 1 &&
-                    boxes.shown[0].text == "Cannot open \"" + dose + "\" for writing.";
-        _exit(written == 0 && told ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    auto without_roots_rights = [] { return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); };
+    EXPECT_TRUE(put_dose_fails_in_child(without_roots_rights,
+                                        "Cannot open \"" + dose + "\" for writing."));
     EXPECT_EQ(read_file(dose), old);
     EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"dosdose.dat", "vornax.ini"}));
 }
