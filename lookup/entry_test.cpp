@@ -118,7 +118,10 @@ TEST_F(RunTest, AnUnreadableExchangeFileIsAnInternalError) {
     EXPECT_FALSE(file_exists(dose));
 }
 
-TEST_F(RunTest, AFailedFinalWriteKeepsTheFoundStatus) {
+// A value that never reached dosdose.dat is no value found: VORNAX would
+// read the registers it wrote before the call, with a previous lookup's
+// MEM1 = 1 and MEM.
+TEST_F(RunTest, AFailedFinalWriteEndsWithStatusOne) {
     write_file(dose, standard_dose("0", "1", "m"));
     write_file(data, "A7 10 2\n");
     std::string line = ini + " " + data + " A7 10";
@@ -133,12 +136,41 @@ TEST_F(RunTest, AFailedFinalWriteKeepsTheFoundStatus) {
         bool told = texts(boxes) == std::vector<std::string>{
                                         "Error: Cannot write \"" + dose + "\".",
                                         "TALLIX Internal Error: Function <put_dose> failed!"};
-        _exit(status == 0 && told ? 0 : 1);
+        _exit(status == 1 && told ? 0 : 1);
     }
     int status = -1;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(read_file(dose), standard_dose("0", "1", "m"));
+}
+
+// An OK that reaches a Retry/Cancel box (or any other answer but Retry) is
+// giving up: it never turns a failed search into a value found.
+TEST_F(RunTest, OnlyRetryOrGiveUpComeBackFromARetryCancelBox) {
+    struct report_case {
+        const char* name;
+        const char* data;  // nullptr: no data file
+        std::string text;
+        const char* mem;   // MEM written with MEM1 = -1
+    };
+    const report_case cases[] = {
+        {"invalid value", "A7 10 10.5V\n", "\"10.5V\" contains an invalid NR3 number.", "10.5"},
+        {"invalid nominal", "A7 ten 1\n", "\"ten\" contains an invalid NR3 number.", "0"},
+        {"no value", "A7 10\n", "Can't get value.", "10"},
+        {"nothing found", "B2 10 3\n", "No value found for A7 at 10 in file:  \"" + data + "\"", "1.5"},
+        {"cannot open", nullptr, "Can't open \"" + data + "\".  No such file or directory.", "1.5"},
+    };
+    for (const report_case& c : cases) {
+        for (int answer : {int(OUTCOME_FOUND), 0, 3, 7, -1}) {
+            box_script boxes({answer});
+            write_file(dose, standard_dose("1.5", "1", "m"));
+            std::remove(data.c_str());
+            if (c.data) write_file(data, c.data);
+            EXPECT_EQ(tallix_entry((ini + " " + data + " A7 10").c_str()), 1) << c.name << answer;
+            EXPECT_EQ(texts(boxes), (std::vector<std::string>{"TALLIX Error: " + c.text})) << c.name << answer;
+            EXPECT_EQ(read_file(dose), standard_dose(c.mem, "-1", "m")) << c.name << answer;
+        }
+    }
 }
 
 }  // namespace

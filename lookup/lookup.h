@@ -41,16 +41,17 @@ int run_lookup(const char* ini_path, const char* data_path, const char* asset,
 // ----------------------------------------------------------------- report
 
 /// Saves the registers with put_dose, then shows `text` (caption "TALLIX
-/// Error"): Retry/Cancel when `retryable`, else OK. Returns the button
-/// pressed. When saving fails, shows "Function <put_dose> failed!" instead
-/// and returns OUTCOME_GIVE_UP.
+/// Error"): Retry/Cancel when `retryable`, else OK. A Retry/Cancel box
+/// returns OUTCOME_RETRY or OUTCOME_GIVE_UP, whatever else it answered; an
+/// OK box returns the button pressed. When saving fails, shows "Function
+/// <put_dose> failed!" instead and returns OUTCOME_GIVE_UP.
 int report_error(const std::string& text, int retryable, const char* ini_path,
                  register_set& rs);
 
 /// Reports a failure met before the registers were read. With an
 /// initialization file, the registers are read first and written back with
 /// MEM1 = -1, so that no earlier success flag is left behind; registers that
-/// could not be read are not written. Returns the button pressed.
+/// could not be read are not written. Returns as report_error does.
 int report_before_registers(const std::string& text, int retryable, const char* ini_path);
 
 /// "Can't open \"<data_path>\".  " followed by the reason for `error_number`.

@@ -11,9 +11,14 @@ constexpr unsigned ERROR_OK_STYLE = MB_STYLE_TASKMODAL | MB_STYLE_ICONERROR | MB
 constexpr unsigned RETRY_CANCEL_STYLE =
     MB_STYLE_TASKMODAL | MB_STYLE_ICONEXCLAMATION | MB_STYLE_RETRYCANCEL;
 
+// A Retry/Cancel box answers Retry or give up, nothing else: an OK that
+// reaches it anyway (an Enter before the box has the focus, an automation
+// tool pressing a button by its id) must never read as a value found. An OK
+// box returns its button as it is.
 int ask(const std::string& text, int retryable) {
-    return platform_message_box(text.c_str(), "TALLIX Error",
-                                retryable ? RETRY_CANCEL_STYLE : ERROR_OK_STYLE);
+    if (!retryable) return platform_message_box(text.c_str(), "TALLIX Error", ERROR_OK_STYLE);
+    const int answer = platform_message_box(text.c_str(), "TALLIX Error", RETRY_CANCEL_STYLE);
+    return answer == OUTCOME_RETRY ? OUTCOME_RETRY : OUTCOME_GIVE_UP;
 }
 
 }  // namespace

@@ -52,6 +52,12 @@ int run_lookup(const char* ini_path, const char* data_path, const char* asset,
     } while (outcome == OUTCOME_RETRY);
 
     rs.MEM1 = outcome == OUTCOME_FOUND ? 1 : -1;
-    if (!put_dose(ini_path, rs, 0)) internal_error("Function <put_dose> failed!");
+    // A value that did not reach dosdose.dat was not handed over: VORNAX
+    // would read the registers it wrote before the call, perhaps with an
+    // earlier lookup's MEM1 = 1.
+    if (!put_dose(ini_path, rs, 0)) {
+        internal_error("Function <put_dose> failed!");
+        return 1;
+    }
     return rs.MEM1 > 0 ? 0 : 1;
 }

@@ -40,7 +40,9 @@ enum : int {
 /// POSIX: writes "<caption>: <text>" and then "[OK]" or "[Retry/Cancel]" to
 /// standard error, and reads the answer as one line from standard input
 /// (r/retry, c/cancel, o/ok, any case; an empty line takes the default
-/// button; anything else asks again). End of input answers ANSWER_NONE.
+/// button; a number is returned as it is, as the id of the button an
+/// automation tool pressed; anything else asks again). End of input answers
+/// ANSWER_NONE.
 int platform_message_box(const char* text, const char* caption, unsigned style);
 
 /// A replacement for the platform's own boxes, for programs that show no

@@ -58,6 +58,10 @@ int terminal_message_box(const char* text, const char* caption, unsigned style) 
         std::string line;
         if (!read_answer_line(line)) return ANSWER_NONE;
         std::string a = lowered_and_trimmed(line);
+        // A number is the id of the button pressed, as an automation tool
+        // sends it: it is returned as it is, whatever buttons the box has.
+        if (!a.empty() && a.find_first_not_of("-0123456789") == std::string::npos && a.size() < 10)
+            return std::atoi(a.c_str());
         if (retry_cancel) {
             if (a.empty() || a == "r" || a == "retry") return ANSWER_RETRY;
             if (a == "c" || a == "cancel") return ANSWER_CANCEL;

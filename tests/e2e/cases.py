@@ -174,9 +174,25 @@ CASES = [
     Case("matching line without a value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10\r\n"),
          [tallix_error("Can't get value.", "cancel")], 1, dose("10", "-1")),
 
+    # ---- an OK that reaches a Retry/Cancel box (IDOK by id) gives up, never "found"
+    Case("OK on no value found", "vornax.ini refs.dat ZZ9 10", with_files(dosdose_dat=dose("1.5")),
+         [tallix_error('No value found for ZZ9 at 10 in file:  "refs.dat"', "ok")], 1, dose("1.5", "-1")),
+    Case("OK on an invalid value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10 10.5V\r\n"),
+         [tallix_error('"10.5V" contains an invalid NR3 number.', "ok")], 1, dose("10.5", "-1")),
+    Case("OK on an invalid nominal in the data file", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 10V 10.5\r\n"),
+         [tallix_error('"10V" contains an invalid NR3 number.', "ok")], 1, dose("10", "-1")),
+    Case("OK on a line without a value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10\r\n"),
+         [tallix_error("Can't get value.", "ok")], 1, dose("10", "-1")),
+    Case("OK on a data file that cannot be opened", "vornax.ini refs.dat A7 10", with_files(refs_dat=None),
+         [tallix_error("Can't open \"refs.dat\".  No such file or directory.", "ok")], 1, dose(mem1="-1")),
+    Case("OK on an invalid nominal argument", "vornax.ini refs.dat A7 10V", STD,
+         [tallix_error('"10V" contains an invalid NR3 number.', "ok")], 1, dose(mem1="-1")),
+
     # ---- writing the registers fails (native: a file-size limit of 0)
+    # A value that never reached dosdose.dat was not handed over: status 1.
     Case("final write fails after a found value", "vornax.ini refs.dat A7 10", STD,
-         [lib_error('Cannot write "dosdose.dat".'), internal("Function <put_dose> failed!")], 0,
+         [lib_error('Cannot write "dosdose.dat".'), internal("Function <put_dose> failed!")], 1,
          fill_disk=True, native_only=True),
     Case("saving before a question fails", "vornax.ini refs.dat AB12 11", STD,
          [lib_error('Cannot write "dosdose.dat".'), tallix_error("Function <put_dose> failed!", "ok", "OK"),

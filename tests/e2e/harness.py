@@ -101,7 +101,10 @@ def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_siz
                         proc.stdin.close()
                     continue
                 lay_out(folder, box.mend)
-                proc.stdin.write((ANSWER_LINES[box.answer] + "\n").encode())
+                # "ok" on a Retry/Cancel box is the button id an automation
+                # tool sends (IDOK), as tallix_boxes posts it under Wine.
+                reply = "1" if box.answer == "ok" and line == "[Retry/Cancel]" else ANSWER_LINES[box.answer]
+                proc.stdin.write((reply + "\n").encode())
                 proc.stdin.flush()
             elif ": " in line:
                 caption, text = line.split(": ", 1)

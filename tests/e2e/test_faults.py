@@ -106,15 +106,15 @@ class DiskFills(FaultCase):
 
     def test_disk_full_at_the_first_byte_value_found(self):
         self.fault(STD, "vornax.ini refs.dat A7 10",
-                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 0, "old", limit=0)
+                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 1, "old", limit=0)
 
     def test_disk_full_in_the_middle_of_the_file_value_found(self):
         self.fault(STD, "vornax.ini refs.dat A7 10",
-                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 0, "old", limit=len(FOUND) // 2)
+                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 1, "old", limit=len(FOUND) // 2)
 
     def test_disk_full_one_byte_short_of_the_new_file(self):
         self.fault(STD, "vornax.ini refs.dat A7 10",
-                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 0, "old", limit=len(FOUND) - 1)
+                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 1, "old", limit=len(FOUND) - 1)
 
     def test_disk_holds_exactly_the_new_file(self):
         self.fault(STD, "vornax.ini refs.dat A7 10", [], 0, FOUND, limit=len(FOUND))
@@ -122,7 +122,7 @@ class DiskFills(FaultCase):
     def test_disk_full_in_the_middle_of_a_200_KB_file(self):
         big = dose(mem2="m" * 200000)
         self.fault(with_files(dosdose_dat=big), "vornax.ini refs.dat A7 10",
-                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 0, "old", limit=100000)
+                   [CANNOT_WRITE, internal("Function <put_dose> failed!")], 1, "old", limit=100000)
 
     def test_disk_full_while_saving_before_a_question(self):
         self.fault(STD, "vornax.ini refs.dat AB12 11",
@@ -155,7 +155,7 @@ class ExchangeFolderChanges(FaultCase):
     def test_exchange_folder_removed_and_data_file_mended_then_retry(self):
         self.fault(EXCH, "vornax.ini refs.dat A7 10",
                    [tallix_error(OPEN_FAILED, "retry", mend={"exch": None, "refs.dat": "A7 10 3.5\r\n"}),
-                    CANNOT_OPEN_EXCH, internal("Function <put_dose> failed!")], 0, None,
+                    CANNOT_OPEN_EXCH, internal("Function <put_dose> failed!")], 1, None,
                    dose_path="exch/dosdose.dat")
 
     def test_exchange_folder_removed_then_retry(self):
@@ -229,7 +229,7 @@ NO_BOX = [
      [tallix_error(NOT_FOUND, "retry"), tallix_error(NOT_FOUND, None)], 1, GAVE_UP, False),
     ("final write fails after a found value", STD, "vornax.ini refs.dat A7 10",
      [lib_error('Cannot write "dosdose.dat".', None), internal("Function <put_dose> failed!", None)],
-     0, "old", True),
+     1, "old", True),
     ("saving before a question fails", STD, "vornax.ini refs.dat AB12 11",
      [lib_error('Cannot write "dosdose.dat".', None), tallix_error("Function <put_dose> failed!", None, "OK"),
       lib_error('Cannot write "dosdose.dat".', None), internal("Function <put_dose> failed!", None)],
