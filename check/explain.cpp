@@ -5,6 +5,7 @@
 
 #include "exchange/exchange.h"
 #include "lookup/lookup.h"
+#include "platform/platform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -57,7 +58,7 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
         return tell_failure(out, invalid_number_text(nominal_text, std::strlen(nominal_text)));
 
     errno = 0;
-    std::FILE* file = std::fopen(data_path, "rb");
+    std::FILE* file = platform_open_disk_file(data_path);
     if (!file) return tell_failure(out, open_failure_text(data_path, errno));
 
     register_set rs;
@@ -78,6 +79,9 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
         out += visible(stop.text);
         out += '\n';
     }
+    // A file rewritten while it was read is told as busy; tallix would read
+    // it again.
+    if (outcome == OUTCOME_FILE_CHANGED) return tell_failure(out, open_failure_text(data_path, EBUSY));
     if (outcome != OUTCOME_FOUND) return tell_failure(out, g_reported);
     out += "value: ";
     append_number(out, rs.MEM);

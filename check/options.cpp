@@ -54,7 +54,7 @@ int check_files(const std::vector<std::string>& files, std::string& out, std::st
     bool unreadable = false;
     for (const std::string& name : files) {
         errno = 0;
-        std::FILE* file = std::fopen(name.c_str(), "rb");
+        std::FILE* file = platform_open_disk_file(name.c_str());
         if (!file) {
             err += "tallix-check: " + open_failure_text(name.c_str(), errno) + "\n";
             unreadable = true;

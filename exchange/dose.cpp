@@ -54,7 +54,7 @@ int get_dose(const char* ini_path, register_set& rs, int extended) {
     std::string path;
     if (!exchange_file_path(ini_path, path)) return 0;
 
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = platform_open_disk_file(path.c_str());
     if (!f) {
         show_library_error(quoted_message("Cannot open ", path, " for reading."));
         return 0;
@@ -96,17 +96,12 @@ int put_dose(const char* ini_path, const register_set& rs, int extended) {
     if (!exchange_file_path(ini_path, path)) return 0;
     const std::string content = render(rs, register_count(extended));
 
-    std::string temp;
-    std::FILE* f = platform_create_temp_beside(path.c_str(), temp);
-    if (!f) {
+    const write_result written = platform_write_file(path.c_str(), content);
+    if (written == WRITE_REFUSED) {
         show_library_error(quoted_message("Cannot open ", path, " for writing."));
         return 0;
     }
-    bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    if (!platform_commit_and_close(f)) ok = false;
-    if (ok && !platform_replace_file(temp.c_str(), path.c_str())) ok = false;
-    if (!ok) {
-        platform_remove_file(temp.c_str());
+    if (written != WRITE_DONE) {
         show_library_error(quoted_message("Cannot write ", path, "."));
         return 0;
     }

@@ -72,7 +72,7 @@ int temp_files_left(const std::string& dir) {
     int n = 0;
     if (DIR* d = opendir(dir.c_str())) {
         while (dirent* e = readdir(d))
-            if (std::string(e->d_name).rfind("dosdose.dat.", 0) == 0) ++n;
+            if (std::string(e->d_name).rfind("dosdose~", 0) == 0) ++n;
         closedir(d);
     }
     return n;

@@ -16,8 +16,14 @@
 #include <string>
 
 /// Outcome codes; any other value (a box that could not be shown gives 0)
-/// counts as give up.
-enum : int { OUTCOME_FOUND = 1, OUTCOME_GIVE_UP = 2, OUTCOME_RETRY = 4 };
+/// counts as give up. OUTCOME_FILE_CHANGED is no button: the search tells
+/// with it, before any value or report, that the data file changed while
+/// it was read, so that it is read again.
+enum : int { OUTCOME_FOUND = 1, OUTCOME_GIVE_UP = 2, OUTCOME_RETRY = 4, OUTCOME_FILE_CHANGED = 8 };
+
+/// How often a data file that changes while it is searched is read again
+/// before the lookup says it cannot be read ("errno = 16.", busy).
+constexpr int DATA_FILE_READS = 5;
 
 /// Data-file lines are read in pieces of at most this many characters.
 constexpr std::size_t DATA_LINE_LIMIT = 254;
@@ -112,6 +118,9 @@ const char* next_asset_candidate(const asset_filter& f, const char* p, const cha
 /// Searches the data file `file` (open for reading at its start) for the
 /// first line of `asset` at `nominal`. Returns OUTCOME_FOUND with the value
 /// in rs.MEM, or the outcome of the report made. `data_path` is only shown.
+/// When the file is found changed at the end (another size, change time or
+/// file than at the start), nothing is reported and OUTCOME_FILE_CHANGED is
+/// returned instead.
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs);
 

@@ -11,6 +11,7 @@
 // cut and examined, exactly as a line-by-line reading would examine them.
 // Memory stays the same whatever the size of the file.
 #include "lookup/lookup.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <algorithm>
@@ -73,7 +74,8 @@ int may_be_asset(const char* p, const char* end, const std::string& folded) {
 
 namespace {
 
-// What one search looks for and how it tells a failure.
+// What one search looks for, how it tells a failure, and the version of
+// the file it began reading.
 struct lookup_request {
     const char* data_path;
     const char* asset;
@@ -82,7 +84,24 @@ struct lookup_request {
     const char* ini_path;
     error_reporter report;
     int count_lines;
+    std::FILE* file;
+    bool versioned;  // the version below could be read
+    file_version before;
 };
+
+// A writer that cut or rewrote the file while it was read may have torn
+// the very line that decides (a value cut to its first digit), so nothing
+// is delivered or told from a file that is not the one the search began.
+bool file_changed(const lookup_request& q) {
+    if (!q.versioned) return false;
+    file_version now;
+    return !platform_file_version(q.file, now) || !same_file_version(now, q.before);
+}
+
+int tell(const lookup_request& q, const std::string& text, register_set& rs) {
+    if (file_changed(q)) return OUTCOME_FILE_CHANGED;
+    return q.report(text, 1, q.ini_path, rs);
+}
 
 // Where the search is in the reader's buffer. Offsets are into r.buf and
 // move with it when the buffer is refilled.
@@ -139,14 +158,14 @@ int examine_piece(const char* data, std::size_t length, const lookup_request& q,
     if (!token) return GO_ON;
     if (!nr3_value(token, n, rs.MEM)) {
         stop_here();
-        return q.report(invalid_number_text(token, n), 1, q.ini_path, rs);
+        return tell(q, invalid_number_text(token, n), rs);
     }
     if (!in_tolerance(rs.MEM, q.nominal, q.nominal)) return GO_ON;
     stop_here();
     token = next_data_token(p, end, n);
-    if (!token) return q.report("Can't get value.", 1, q.ini_path, rs);
-    if (nr3_value(token, n, rs.MEM)) return OUTCOME_FOUND;
-    return q.report(invalid_number_text(token, n), 1, q.ini_path, rs);
+    if (!token) return tell(q, "Can't get value.", rs);
+    if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? OUTCOME_FILE_CHANGED : OUTCOME_FOUND;
+    return tell(q, invalid_number_text(token, n), rs);
 }
 
 // Looks closer at offset at, where the byte filter saw the asset's first
@@ -260,7 +279,8 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
                         double nominal, const char* ini_path, register_set& rs,
                         search_stop& stop, error_reporter report, int count_lines) {
     stop = search_stop();
-    lookup_request q{data_path, asset, asset, nominal, ini_path, report, count_lines};
+    lookup_request q{data_path, asset, asset, nominal, ini_path, report, count_lines, file, false, {}};
+    q.versioned = platform_file_version(file, q.before) == 1;
     for (char& c : q.folded) c = lower_ascii(c);
     const bool can_match = asset_can_match(q.folded);
     asset_filter filter;
@@ -317,8 +337,7 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
         line_of(r, s, keep, count_lines);
         s.counted = keep;
         r.pos = keep;
-        if (!text_read_more(r) && r.error)
-            return report(open_failure_text(data_path, r.error), 1, ini_path, rs);
+        if (!text_read_more(r) && r.error) return tell(q, open_failure_text(data_path, r.error), rs);
         pos -= keep;
         s.known -= keep;
         s.counted -= keep;
@@ -330,5 +349,5 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
     text += " in file:  \"";
     text += data_path;
     text += '"';
-    return report(text, 1, ini_path, rs);
+    return tell(q, text, rs);
 }

@@ -2,8 +2,9 @@
 //
 // Everything TALLIX needs from the platform is one of the verbs below, in
 // plain standard types: show a message box, read a key of a profile (INI)
-// file, tell whether a name exists, and write a file so that it replaces
-// another one in a single step. One source file per platform implements them
+// file, tell whether a name exists, open a disk file for reading and tell
+// whether it changed, and write a file so that it replaces another one in
+// a single step. One source file per platform implements them
 // (platform_posix.cpp, platform_win32.cpp); CMake compiles only the one that
 // fits. No system header is included here, so nothing of the platform leaks
 // into the exchange library or the lookup tool.
@@ -60,7 +61,9 @@ constexpr std::size_t PROFILE_VALUE_MAX = 259;
 
 /// Reads `key` of `section` from the profile file `ini_path`, with the empty
 /// string as default and at most PROFILE_VALUE_MAX characters kept. A file
-/// that is missing, unreadable or a directory reads as the default.
+/// that is missing, unreadable or a directory reads as the default; one
+/// that another program holds is waited for (see below). A value ends at
+/// its first NUL, as the C string a Windows program gets.
 std::string platform_profile_string(const char* ini_path, const char* section,
                                     const char* key);
 
@@ -71,48 +74,77 @@ int platform_name_exists(const char* path);
 /// The character that joins a directory and a file name.
 char platform_path_separator();
 
-/// Writing dosdose.dat: platform_create_temp_beside, write, then
-/// platform_commit_and_close and platform_replace_file.
+/// Other programs may hold a file open for a moment: virus scanners,
+/// indexers, backup agents, editors. Where the platform lets them block an
+/// operation (Windows: access denied, sharing or lock violation), each
+/// operation below is tried again after growing pauses, about two seconds
+/// at most for that one operation; nothing is carried over to the next
+/// one. POSIX systems do not block these operations, so nothing waits.
+
+/// Opens the disk file `path` for binary reading: a data file or
+/// dosdose.dat. Anything that is not a regular disk file is refused without
+/// reading from it, with errno ENODEV: a device by any of its names (COM1,
+/// AUX, NUL, com1.dat, \\.\COM1 ... on Windows, where such names are refused
+/// before anything is opened), a pipe, a FIFO, a terminal. A folder gives
+/// EISDIR (POSIX) or EACCES (Windows, as its C runtime has it). Returns
+/// nullptr with errno set on failure.
+std::FILE* platform_open_disk_file(const char* path);
+
+/// What tells one version of a file from another: which file it is, its
+/// size and its change times. Two readings of an unchanged file are equal.
+struct file_version {
+    unsigned long long identity[2] = {0, 0};
+    unsigned long long size = 0;
+    unsigned long long changed[2] = {0, 0};
+};
+
+/// Reads the version of the open file `file`. Returns 0 when it cannot be
+/// told (a file that is not on a disk).
+int platform_file_version(std::FILE* file, file_version& version);
+
+inline bool same_file_version(const file_version& a, const file_version& b) {
+    return a.identity[0] == b.identity[0] && a.identity[1] == b.identity[1] && a.size == b.size &&
+           a.changed[0] == b.changed[0] && a.changed[1] == b.changed[1];
+}
+
+/// How platform_write_file ended.
+enum write_result : int {
+    WRITE_REFUSED = 0,  ///< nothing written: the file or its folder cannot be written
+    WRITE_DONE = 1,     ///< `target` holds `content`
+    WRITE_FAILED = 2,   ///< the write failed on the way; see platform_write_file
+};
+
+/// Writes `content` as the file `target` (dosdose.dat), so that a reader
+/// finds the old file or the complete new one:
 ///
-/// Other programs may hold dosdose.dat or the temporary file open for a
-/// moment (virus scanners, indexers, backup agents, editors). Where the
-/// platform lets them block a step (Windows), the step is tried again after
-/// growing pauses, about two seconds in all for one write, never more.
-
-/// Creates a new, empty temporary file in the directory of `target`, opened
-/// for binary writing, and stores its name in `temp_path`; this begins one
-/// write of `target`. Returns nullptr (and leaves errno) when no such file
-/// can be created, and at once, with errno EACCES, when `target` exists and
-/// may not be written (Windows: its read-only attribute; POSIX: this
-/// process has no write permission on it). The file carries the access
-/// rights and (Windows) the hidden, system and archive attributes `target`
-/// has, when it exists.
-std::FILE* platform_create_temp_beside(const char* target, std::string& temp_path);
-
-/// Flushes `file` through to the disk and closes it. Returns 1 when every
-/// step succeeded, else 0; the file is closed in either case.
-int platform_commit_and_close(std::FILE* file);
-
-/// Replaces `target` by `source` in one step: a reader sees either the old
-/// or the new file, never a mixture. Returns 1 on success (`source` is
-/// gone), else 0 (and `source` is left where it was, `target` untouched).
+/// - The new contents go into a temporary file beside `target`, whose name
+///   is never longer than the target's own (dosdose.dat: dosdose~ and three
+///   letters or digits), so every path that can be read can be written.
+///   Temporary files of killed runs that are a minute older than the new
+///   one are removed on the way; a running write's file is never that old.
+/// - The temporary file then takes the target's place in one step, keeping
+///   what was set on the target: access rights, attributes, owner, and on
+///   Windows its creation time (ReplaceFileA).
+/// - Where that cannot be done because another program holds `target`
+///   (Windows), or the folder lets no file be added or replaced but
+///   `target` itself may be written, the contents are written into
+///   `target` in place as the last resort: every byte, end of file set,
+///   flushed. That is not one step. If it fails part-way, the temporary
+///   file holds the complete new contents and is left beside `target`.
 ///
-/// Windows: while another program keeps `target` from being replaced, the
-/// replacement is tried again within the write's two seconds. When it still
-/// fails and that program lets others write `target`, the contents of
-/// `source` are written into `target` in place as a last resort (every
-/// byte, end of file set, flushed; not in one step, but the value is not
-/// lost), and `source` is removed.
-int platform_replace_file(const char* source, const char* target);
+/// Returns WRITE_DONE; WRITE_REFUSED when nothing was written (`target` is
+/// read-only, its folder is missing or refuses a new file); WRITE_FAILED
+/// when the write failed later, `target` then as it was, or torn by a failed
+/// in-place write.
+write_result platform_write_file(const char* target, const std::string& content);
 
-/// Removes the file `path`; returns 1 when it is gone. Windows: a file that
-/// another program holds for a moment is tried again within what is left
-/// of the write's two seconds.
-int platform_remove_file(const char* path);
+/// Waits `milliseconds` (or calls the pause handler instead).
+void platform_pause(unsigned milliseconds);
 
-/// Takes the place of every pause between two tries of a blocked step, for
-/// tests that must not sleep; nullptr restores real sleeping. Returns the
-/// handler that was in place before.
+/// Takes the place of every pause (between two tries of a blocked
+/// operation, before a changed data file is read again), for tests that
+/// must not sleep; nullptr restores real sleeping. Returns the handler that
+/// was in place before.
 using pause_handler = void (*)(unsigned milliseconds);
 pause_handler platform_set_pause_handler(pause_handler handler);
 

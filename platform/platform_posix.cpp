@@ -1,11 +1,13 @@
 // POSIX implementation of the platform verbs: message boxes on the terminal,
-// a profile-file reader that follows the Windows rules TALLIX relies on, and
-// file replacement with rename(2).
+// a profile-file reader that follows the Windows rules TALLIX relies on,
+// regular files only for reading, and file replacement with rename(2).
 #include "platform/platform.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -150,68 +152,215 @@ int platform_name_exists(const char* path) {
 
 char platform_path_separator() { return '/'; }
 
-std::FILE* platform_create_temp_beside(const char* target, std::string& temp_path) {
-    // A dosdose.dat that this process may not write is not replaced behind
-    // its owner's back, though the folder would allow the rename.
-    struct stat existing;
-    if (stat(target, &existing) == 0 && S_ISREG(existing.st_mode) &&
-        faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
-        errno = EACCES;
-        return nullptr;
-    }
-    std::string pattern = std::string(target) + ".XXXXXX";
-    int fd = mkstemp(&pattern[0]);
-    if (fd < 0) return nullptr;
-    // mkstemp gives 0600; keep the rights VORNAX's file had, or what a plain
-    // create would have given.
+std::FILE* platform_open_disk_file(const char* path) {
     struct stat st;
-    mode_t mode;
-    if (stat(target, &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    (void)fchmod(fd, mode);
-    std::FILE* f = fdopen(fd, "wb");
-    if (!f) {
-        int saved = errno;
-        close(fd);
-        unlink(pattern.c_str());
-        errno = saved;
+    if (!path || stat(path, &st) != 0) {
+        if (!path) errno = ENOENT;
         return nullptr;
     }
-    temp_path = pattern;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    // A FIFO nobody writes, a terminal or a serial line would keep the
+    // lookup waiting for ever; opening some devices even disturbs them.
+    if (!S_ISREG(st.st_mode)) {
+        errno = ENODEV;
+        return nullptr;
+    }
+    // Non-blocking, should the name have become a FIFO since the look.
+    const int fd = open(path, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        errno = ENODEV;
+        return nullptr;
+    }
+    (void)fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* f = fdopen(fd, "rb");
+    if (!f) {
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+    }
     return f;
 }
 
-int platform_commit_and_close(std::FILE* file) {
-    int ok = std::fflush(file) == 0;
-    if (ok && fsync(fileno(file)) != 0) ok = 0;
-    if (std::fclose(file) != 0) ok = 0;
-    return ok;
+int platform_file_version(std::FILE* file, file_version& version) {
+    struct stat st;
+    const int fd = file ? fileno(file) : -1;
+    if (fd < 0 || fstat(fd, &st) != 0) return 0;
+    version.identity[0] = st.st_dev;
+    version.identity[1] = st.st_ino;
+    version.size = (unsigned long long)st.st_size;
+    version.changed[0] = (unsigned long long)st.st_mtim.tv_sec * 1000000000ull + st.st_mtim.tv_nsec;
+    version.changed[1] = (unsigned long long)st.st_ctim.tv_sec * 1000000000ull + st.st_ctim.tv_nsec;
+    return 1;
 }
 
-int platform_replace_file(const char* source, const char* target) {
-    if (std::rename(source, target) != 0) return 0;
-    // Make the new directory entry durable too; failing here loses nothing
-    // that the rename has not already made visible.
+namespace {
+
+// Temporary files are named after the target: its name without its last
+// four characters (".dat"), a "~" and three of TEMP_LETTERS, so that the
+// name is no longer than the target's. Killed runs leave such files; one
+// that is STALE_SECONDS older than a new temporary file is left over.
+constexpr char TEMP_LETTERS[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr unsigned TEMP_NAMES = 36 * 36 * 36;
+constexpr long STALE_SECONDS = 60;
+
+struct temp_place {
+    std::string folder;  // with its final '/', or empty: the current folder
+    std::string stem;    // the target's name without ".dat", then '~'
+};
+
+temp_place temp_place_of(const std::string& target) {
+    const std::size_t slash = target.find_last_of('/');
+    const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
+    const std::string name = target.substr(cut);
+    return {target.substr(0, cut), (name.size() > 4 ? name.substr(0, name.size() - 4) : std::string()) + '~'};
+}
+
+bool is_temp_name(const char* name, const std::string& stem) {
+    if (std::strncmp(name, stem.c_str(), stem.size()) != 0 || std::strlen(name) != stem.size() + 3) return false;
+    for (const char* c = name + stem.size(); *c; ++c)
+        if (!std::strchr(TEMP_LETTERS, *c)) return false;
+    return true;
+}
+
+// Creates a new temporary file beside the target; returns its descriptor
+// (and name), or -1 with errno.
+int create_temp(const temp_place& place, std::string& name) {
+    unsigned n = unsigned(getpid()) * 7919u + unsigned(time(nullptr));
+    for (unsigned tries = 0; tries < 200; ++tries, n += 7717u) {
+        const unsigned k = n % TEMP_NAMES;
+        name = place.folder + place.stem;
+        name += TEMP_LETTERS[k / (36 * 36)];
+        name += TEMP_LETTERS[k / 36 % 36];
+        name += TEMP_LETTERS[k % 36];
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Removes the temporary files that killed runs left beside the target: those
+// a minute older than the one just made (times on one file system, so a
+// network share's clock is compared with itself).
+void remove_stale_temps(const temp_place& place, const std::string& mine, time_t now) {
+    DIR* d = opendir(place.folder.empty() ? "." : place.folder.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+        if (!is_temp_name(e->d_name, place.stem)) continue;
+        const std::string path = place.folder + e->d_name;
+        struct stat st;
+        if (path == mine || lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime > STALE_SECONDS) (void)unlink(path.c_str());
+    }
+    closedir(d);
+}
+
+bool write_all(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// The last resort: the contents written into the target itself.
+write_result write_in_place(const char* target, const std::string& content) {
+    const int fd = open(target, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return WRITE_REFUSED;
+    bool ok = write_all(fd, content) && ftruncate(fd, off_t(content.size())) == 0 && fsync(fd) == 0;
+    if (close(fd) != 0) ok = false;
+    return ok ? WRITE_DONE : WRITE_FAILED;
+}
+
+void sync_folder_of(const char* target) {
     std::string dir(target);
-    std::size_t slash = dir.find_last_of('/');
+    const std::size_t slash = dir.find_last_of('/');
     dir = slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : dir.substr(0, slash));
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)fsync(fd);
         close(fd);
     }
-    return 1;
 }
 
-int platform_remove_file(const char* path) { return std::remove(path) == 0 ? 1 : 0; }
+}  // namespace
 
-// rename(2) and unlink(2) are not blocked by other programs holding a file,
-// so nothing here pauses; the handler is kept for the same interface.
+write_result platform_write_file(const char* target, const std::string& content) {
+    struct stat old;
+    const bool exists = stat(target, &old) == 0;
+    const bool is_file = exists && S_ISREG(old.st_mode);
+    // A dosdose.dat that this process may not write is not replaced behind
+    // its owner's back, though the folder would allow the rename.
+    if (is_file && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
+        errno = EACCES;
+        return WRITE_REFUSED;
+    }
+    const temp_place place = temp_place_of(target);
+    std::string temp;
+    const int fd = create_temp(place, temp);
+    if (fd < 0) {
+        // A folder that lets nobody add a file may still let its
+        // dosdose.dat be written.
+        if (is_file && (errno == EACCES || errno == EPERM)) return write_in_place(target, content);
+        return WRITE_REFUSED;
+    }
+    struct stat mine;
+    if (fstat(fd, &mine) == 0) remove_stale_temps(place, temp, mine.st_mtime);
+
+    // The new file takes over the old one's rights and, where this process
+    // may give it, its owner and group; a new dosdose.dat gets what a plain
+    // create would give.
+    if (exists) {
+        (void)fchmod(fd, old.st_mode & 07777);
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) (void)fchown(fd, uid_t(-1), old.st_gid);
+        (void)fchmod(fd, old.st_mode & 07777);  // a change of owner clears set-id bits
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        (void)fchmod(fd, 0666 & ~mask);
+    }
+    bool ok = write_all(fd, content) && fsync(fd) == 0;
+    if (close(fd) != 0) ok = false;
+    if (!ok) {
+        unlink(temp.c_str());
+        return WRITE_FAILED;
+    }
+    if (std::rename(temp.c_str(), target) != 0) {
+        // A sticky folder refuses to replace another user's file that this
+        // process may still write.
+        const int error = errno;
+        if (is_file && (error == EACCES || error == EPERM)) {
+            const write_result in_place = write_in_place(target, content);
+            if (in_place != WRITE_FAILED) unlink(temp.c_str());
+            return in_place == WRITE_DONE ? WRITE_DONE : WRITE_FAILED;
+        }
+        unlink(temp.c_str());
+        return WRITE_FAILED;
+    }
+    // Make the new directory entry durable too; failing here loses nothing
+    // that the rename has not already made visible.
+    sync_folder_of(target);
+    return WRITE_DONE;
+}
+
+void platform_pause(unsigned milliseconds) {
+    if (g_pause) {
+        g_pause(milliseconds);
+        return;
+    }
+    timespec t{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
 pause_handler platform_set_pause_handler(pause_handler handler) {
     pause_handler before = g_pause;
     g_pause = handler;

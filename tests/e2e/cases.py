@@ -5,6 +5,8 @@ Every case runs in a fresh scratch folder that is also the current folder,
 so the paths in the messages are the relative names given here. The same
 table serves the native program and the Windows program under Wine.
 """
+import os
+import re
 from dataclasses import dataclass, field
 from typing import Callable, Dict, List, Optional, Union
 
@@ -18,6 +20,14 @@ def dose(mem="0", mem1="1", mem2="procedure 7", regs=None, tail=""):
 
 
 DOSE = dose()
+
+# The temporary file of a write of dosdose.dat: no longer than its name.
+TEMP_NAME = re.compile(r"^dosdose~[0-9a-z]{3}$", re.IGNORECASE)
+
+
+def temp_files(folder):
+    """The temporary files of dosdose.dat writes left in `folder`."""
+    return sorted(n for n in os.listdir(folder) if TEMP_NAME.match(n))
 
 
 @dataclass

@@ -39,8 +39,7 @@ class TableCases(unittest.TestCase):
                 self.assertIsNone(after)
             else:
                 self.assertEqual(after, case.after.encode("latin-1"))
-            leftovers = [n for n in os.listdir(os.path.dirname(dose_path)) if n.startswith("dosdose.dat.")]
-            self.assertEqual(leftovers, [], "temporary files left behind")
+            self.assertEqual(cases.temp_files(os.path.dirname(dose_path)), [], "temporary files left behind")
         finally:
             shutil.rmtree(folder, ignore_errors=True)
 

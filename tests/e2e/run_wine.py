@@ -71,8 +71,7 @@ class CaseChecks(unittest.TestCase):
         else:
             self.assertEqual(after, case.after.encode("latin-1"), log)
         folder_of_dose = os.path.dirname(dose_path)
-        leftovers = [n for n in os.listdir(folder_of_dose) if n.lower().startswith("dosdose.dat.")]
-        self.assertEqual(leftovers, [], "temporary files left behind")
+        self.assertEqual(cases.temp_files(folder_of_dose), [], "temporary files left behind")
 
     def run_case(self, case, answered):
         folder = harness.scratch()
@@ -292,7 +291,7 @@ class Holders(WineGroup):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def hold(self, share, seconds):
-        self.holder = subprocess.Popen(["wine", HOLD, "dosdose.dat", share, str(seconds), "dosdose.dat.*"],
+        self.holder = subprocess.Popen(["wine", HOLD, "dosdose.dat", share, str(seconds), "dosdose~*"],
                                        cwd=self.folder, env=SESSION.env(SESSION.display),
                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL)
@@ -318,8 +317,7 @@ class Holders(WineGroup):
         self.assertEqual(run.status, status, run.log)
         self.assertEqual(harness.read_bytes(self.dose), self.FOUND.encode() if contents == "new" else old)
         self.assertEqual(os.stat(self.dose).st_ino == inode, in_place)
-        self.assertEqual([n for n in os.listdir(self.folder) if n.lower().startswith("dosdose.dat.")], [],
-                         "temporary file left")
+        self.assertEqual(cases.temp_files(self.folder), [], "temporary file left")
         self.assertLess(took, bound, "the write took longer than its bound")
 
     def test_held_a_moment_sharing_read_and_write_the_value_is_delivered(self):

@@ -16,6 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
+import cases  # noqa: E402
 from cases import DOSE, INI, dose  # noqa: E402
 
 TALLIX = None
@@ -78,7 +79,7 @@ class ConcurrentRuns(unittest.TestCase):
         self.assertEqual(torn[:1], [], "a reader found a torn dosdose.dat")
         after = harness.read_bytes(path)
         self.assertIn(after, outputs, "dosdose.dat is not one run's complete output")
-        left = [n for n in os.listdir(self.folder) if n.startswith("dosdose.dat.")]
+        left = cases.temp_files(self.folder)
         self.assertEqual(left, [], "temporary files left behind")
         return outputs[after]
 

@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
-from cases import DOSE, INI, NOT_FOUND, STD, Box, dose, internal, lib_error, tallix_error, with_files  # noqa: E402
+from cases import DOSE, INI, NOT_FOUND, STD, TEMP_NAME, Box, dose, internal, lib_error, tallix_error, with_files  # noqa: E402
 
 TALLIX = None
 
@@ -42,7 +42,7 @@ def _read(path):
 def _temp_files(folder):
     left = []
     for root, _dirs, names in os.walk(folder):
-        left += [os.path.join(root, n) for n in names if n.startswith("dosdose.dat.")]
+        left += [os.path.join(root, n) for n in names if TEMP_NAME.match(n)]
     return left
 
 
