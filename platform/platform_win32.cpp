@@ -1,8 +1,10 @@
 // Windows implementation of the platform verbs: the system's message boxes,
 // the profile API on VORNAX's initialization file, file attributes for
-// existence, the replacement of dosdose.dat with MoveFileExA (tried again
-// while other programs hold it, written in place as a last resort), and the
-// expansion of file-name patterns that Windows shells leave to programs.
+// existence, disk files only for reading (device names refused before they
+// are opened), the replacement of dosdose.dat with ReplaceFileA (every
+// operation tried again while other programs hold a file, written in place
+// as a last resort), and the expansion of file-name patterns that Windows
+// shells leave to programs.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <string>
@@ -21,9 +24,10 @@ namespace {
 message_box_handler g_handler = nullptr;
 pause_handler g_pause = nullptr;
 
-// One write of dosdose.dat may pause about two seconds in all while other
-// programs block it: growing pauses, from 10 ms up to half a second each.
-constexpr unsigned WRITE_PAUSE_BUDGET_MS = 2000;
+// One operation may pause about two seconds in all while other programs
+// block it: growing pauses, from 10 ms up to half a second each. Each
+// operation has a budget of its own.
+constexpr unsigned PAUSE_BUDGET_MS = 2000;
 constexpr unsigned FIRST_PAUSE_MS = 10;
 constexpr unsigned LONGEST_PAUSE_MS = 500;
 
@@ -32,58 +36,80 @@ struct retry_budget {
     unsigned next_ms = FIRST_PAUSE_MS;
 };
 
-// The budget of the write in progress; platform_create_temp_beside starts a
-// new one. TALLIX is single-threaded.
-retry_budget g_write_budget;
-
-// Temporary names are the target's name, the process id and a counter, so
-// two TALLIX processes (or two writes in one) never pick the same name.
-unsigned g_temp_counter = 0;
-
 // Attributes of the old file that the new one takes over. Read-only is left
 // out: the new file must stay writable until it is in place.
 constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // What a virus scanner, indexer, backup agent or editor holding a file
-// makes a step fail with; anything else will not go away by waiting.
+// makes an operation fail with; anything else will not go away by waiting.
 bool held_by_another_program(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
            error == ERROR_LOCK_VIOLATION;
 }
 
-// Waits before the next try of a blocked step. Returns false, without
-// waiting, when the write's budget is spent.
+// Waits before the next try of a blocked operation. Returns false, without
+// waiting, when the operation's budget is spent.
 bool pause_before_retry(retry_budget& budget) {
-    if (budget.spent_ms >= WRITE_PAUSE_BUDGET_MS) return false;
-    const unsigned pause = std::min(budget.next_ms, WRITE_PAUSE_BUDGET_MS - budget.spent_ms);
+    if (budget.spent_ms >= PAUSE_BUDGET_MS) return false;
+    const unsigned pause = std::min(budget.next_ms, PAUSE_BUDGET_MS - budget.spent_ms);
     budget.spent_ms += pause;
     budget.next_ms = std::min(budget.next_ms * 2, LONGEST_PAUSE_MS);
-    if (g_pause) g_pause(pause);
-    else Sleep(pause);
+    platform_pause(pause);
     return true;
 }
 
-int errno_for(DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ENOENT;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return ENOMEM;
-    case ERROR_TOO_MANY_OPEN_FILES:
-        return EMFILE;
-    default:
-        return EACCES;
+bool is_folder(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Access denied is also what a folder or a read-only file in the way gives;
+// waiting will not change those.
+bool worth_waiting(DWORD error, const char* path) {
+    if (!held_by_another_program(error)) return false;
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+}
+
+char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+bool same_ignoring_case(const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b)) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+// Names that Windows opens as devices in every folder, whatever follows
+// them after a full stop (com1.dat is COM1 before Windows 11): opening a
+// serial port can hang the lookup on an idle line and disturb an
+// instrument, so such a name is never opened. \\.\ names the devices
+// themselves.
+bool names_a_device(const char* path) {
+    if ((path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') && path[2] == '.' &&
+        (path[3] == '\\' || path[3] == '/'))
+        return true;
+    const char* name = path;
+    for (const char* c = path; *c; ++c)
+        if (*c == '\\' || *c == '/' || *c == ':') name = c + 1;
+    std::string stem(name, std::strcspn(name, "."));
+    while (!stem.empty() && (stem.back() == ' ' || stem.back() == '.')) stem.pop_back();
+    static const char* const devices[] = {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"};
+    for (const char* d : devices)
+        if (same_ignoring_case(stem, d)) return true;
+    // COM1 to COM9 and LPT1 to LPT9, also with the superscript digits
+    // 1, 2 and 3 of the ANSI code page.
+    if (stem.size() == 4 && (same_ignoring_case(stem.substr(0, 3), "com") || same_ignoring_case(stem.substr(0, 3), "lpt"))) {
+        const unsigned char digit = static_cast<unsigned char>(stem[3]);
+        return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
     }
+    return false;
+}
+
+unsigned long long as_number(FILETIME t) {
+    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
 // The profile API looks a name without a folder up in the Windows folder,
@@ -120,10 +146,25 @@ std::string platform_profile_string(const char* ini_path, const char* section,
                                     const char* key) {
     if (!ini_path || !ini_path[0]) return std::string();
     const std::string full = full_path_of(ini_path);
-    char buf[PROFILE_VALUE_MAX + 1];
-    // A longer value comes back cut to the buffer, as VORNAX's own reader has it.
-    DWORD n = GetPrivateProfileStringA(section, key, "", buf, sizeof buf, full.c_str());
-    return std::string(buf, n);
+    // The profile API reads a file that another program holds without
+    // sharing it as one without the key; wait for it as for dosdose.dat, so
+    // that a scanner's moment is not told as an invalid file.
+    retry_budget budget;
+    for (;;) {
+        HANDLE h = CreateFileA(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            break;
+        }
+        if (!worth_waiting(GetLastError(), full.c_str()) || !pause_before_retry(budget)) break;
+    }
+    char buf[PROFILE_VALUE_MAX + 1] = "";
+    // A longer value comes back cut to the buffer, as VORNAX's own reader
+    // has it; like VORNAX, TALLIX takes the value as a C string.
+    GetPrivateProfileStringA(section, key, "", buf, sizeof buf, full.c_str());
+    buf[PROFILE_VALUE_MAX] = '\0';
+    return std::string(buf);
 }
 
 int platform_name_exists(const char* path) {
@@ -132,153 +173,276 @@ int platform_name_exists(const char* path) {
 
 char platform_path_separator() { return '\\'; }
 
-std::FILE* platform_create_temp_beside(const char* target, std::string& temp_path) {
-    g_write_budget = retry_budget();
-    DWORD old = GetFileAttributesA(target);
-    // Windows will not replace a read-only file, and neither must we write
-    // into it; the attribute is looked at itself because a process with
-    // backup rights (or Wine running as root) would get past it.
-    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) &&
-        !(old & FILE_ATTRIBUTE_DIRECTORY)) {
-        errno = EACCES;
+std::FILE* platform_open_disk_file(const char* path) {
+    if (!path) {
+        errno = ENOENT;
         return nullptr;
     }
-    DWORD attributes = old == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : (old & KEPT_ATTRIBUTES);
-    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
-
-    HANDLE h = INVALID_HANDLE_VALUE;
-    std::string name;
-    DWORD error = ERROR_FILE_EXISTS;
-    // A name that is taken gets the next counter; a folder another program
-    // blocks for a moment gets pauses from the write's budget.
-    for (int tries = 0; tries < 100; ++tries) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%lx-%x", (unsigned long)GetCurrentProcessId(),
-                      g_temp_counter++);
-        name = std::string(target) + suffix;
-        h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
-        error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-        if (error == ERROR_SUCCESS) break;
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
-        if (!held_by_another_program(error) || !pause_before_retry(g_write_budget)) break;
-    }
-    if (h == INVALID_HANDLE_VALUE) {
-        errno = errno_for(error);
+    if (names_a_device(path)) {
+        errno = ENODEV;
         return nullptr;
     }
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(h);
-        DeleteFileA(name.c_str());
-        errno = EMFILE;
+    // A path longer than the system's file calls take cannot be written
+    // either, so it is not read, whatever the C runtime would let through.
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILENAME_EXCED_RANGE) {
+        errno = ENOENT;
         return nullptr;
     }
-    std::FILE* f = _fdopen(fd, "wb");
-    if (!f) {
-        int saved = errno;
-        _close(fd);
-        DeleteFileA(name.c_str());
-        errno = saved;
-        return nullptr;
+    retry_budget budget;
+    for (;;) {
+        errno = 0;
+        // The C runtime's own open, so that a failure carries its errno
+        // (a folder: EACCES; *.dat: EINVAL), the reasons the box tells.
+        std::FILE* f = std::fopen(path, "rb");
+        if (f) {
+            // A name can still lead to a device or a pipe (a share's named
+            // pipe, a link): only a disk file is read.
+            const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+            if (GetFileType(h) == FILE_TYPE_DISK) return f;
+            std::fclose(f);
+            errno = ENODEV;
+            return nullptr;
+        }
+        const int error = errno;
+        // EACCES stands for access denied, a sharing or a lock violation.
+        if (error != EACCES || is_folder(path) || !pause_before_retry(budget)) {
+            errno = error;
+            return nullptr;
+        }
     }
-    temp_path = name;
-    return f;
 }
 
-int platform_commit_and_close(std::FILE* file) {
-    int ok = std::fflush(file) == 0;
-    if (ok && _commit(_fileno(file)) != 0) ok = 0;
-    if (std::fclose(file) != 0) ok = 0;
-    return ok;
+int platform_file_version(std::FILE* file, file_version& version) {
+    const int fd = file ? _fileno(file) : -1;
+    if (fd < 0) return 0;
+    const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return 0;
+    version.identity[0] = info.dwVolumeSerialNumber;
+    version.identity[1] = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    version.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    version.changed[0] = as_number(info.ftLastWriteTime);
+    version.changed[1] = as_number(info.ftCreationTime);
+    return 1;
 }
 
 namespace {
 
-bool read_whole_file(const char* path, std::string& content) {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    content.clear();
-    char buf[16384];
-    DWORD got = 0;
-    bool ok = true;
-    for (;;) {
-        if (!ReadFile(h, buf, sizeof buf, &got, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (got == 0) break;
-        content.append(buf, got);
-    }
-    CloseHandle(h);
-    return ok;
+// Temporary files are named after the target: its name without its last
+// four characters (".dat"), a "~" and three of TEMP_LETTERS, so that the
+// name is never longer than the target's and every dosdose.dat that can be
+// read can be written. Killed runs leave such files; one that was last
+// written STALE_AGE before a new temporary file was made is left over.
+constexpr char TEMP_LETTERS[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr unsigned TEMP_NAMES = 36 * 36 * 36;
+constexpr unsigned long long STALE_AGE = 60ull * 10000000ull;  // a minute in 100 ns
+
+struct temp_place {
+    std::string folder;  // with its final separator, or empty
+    std::string stem;    // the target's name without ".dat", then '~'
+};
+
+temp_place temp_place_of(const std::string& target) {
+    const std::size_t sep = target.find_last_of("\\/:");
+    const std::size_t cut = sep == std::string::npos ? 0 : sep + 1;
+    const std::string name = target.substr(cut);
+    return {target.substr(0, cut), (name.size() > 4 ? name.substr(0, name.size() - 4) : std::string()) + '~'};
 }
 
-// The last resort when another program keeps `target` open without letting
-// it be replaced but lets others write: the new contents go into the file
-// itself. Opening it sharing everything is what lets this succeed beside
-// such a holder; a holder that shares only reading makes the open fail, and
-// then nothing has been written. Every step is checked.
-bool write_in_place(const char* source, const char* target) {
-    std::string content;
-    if (!read_whole_file(source, content)) return false;
-    HANDLE h = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
+bool is_temp_name(const char* name, const std::string& stem) {
+    if (std::strlen(name) != stem.size() + 3) return false;
+    for (std::size_t i = 0; i < stem.size(); ++i)
+        if (fold(name[i]) != fold(stem[i])) return false;
+    for (const char* c = name + stem.size(); *c; ++c)
+        if (!std::strchr(TEMP_LETTERS, fold(*c))) return false;
+    return true;
+}
+
+// Creates a new temporary file beside the target, for writing and kept from
+// every other program while it is written. A name that is taken gets the
+// next one; a folder another program blocks for a moment gets pauses.
+HANDLE create_temp(const temp_place& place, DWORD attributes, std::string& name, DWORD& error) {
+    retry_budget budget;
+    unsigned n = unsigned(GetCurrentProcessId()) * 7919u + unsigned(GetTickCount());
+    error = ERROR_FILE_EXISTS;
+    for (unsigned tries = 0; tries < 200; ++tries) {
+        const unsigned k = n % TEMP_NAMES;
+        name = place.folder + place.stem;
+        name += TEMP_LETTERS[k / (36 * 36)];
+        name += TEMP_LETTERS[k / 36 % 36];
+        name += TEMP_LETTERS[k % 36];
+        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return h;
+        error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            n += 7717u;
+            continue;
+        }
+        if (!held_by_another_program(error) || !pause_before_retry(budget)) break;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Removes the temporary files that killed runs left beside the target: those
+// last written a minute before the one just made (times of one file system,
+// so a network share's clock is compared with itself). A running write's
+// file is younger, and while it is written nobody may delete it.
+void remove_stale_temps(const temp_place& place, const std::string& mine, unsigned long long now) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((place.folder + place.stem + "???").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !is_temp_name(data.cFileName, place.stem)) continue;
+        const std::string path = place.folder + data.cFileName;
+        if (!same_ignoring_case(path, mine.c_str()) && as_number(data.ftLastWriteTime) + STALE_AGE < now)
+            (void)DeleteFileA(path.c_str());
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+bool write_all(HANDLE h, const std::string& content) {
     std::size_t done = 0;
-    while (ok && done < content.size()) {
+    while (done < content.size()) {
         const DWORD chunk = DWORD(std::min<std::size_t>(content.size() - done, 1u << 20));
         DWORD wrote = 0;
-        ok = WriteFile(h, content.data() + done, chunk, &wrote, nullptr) && wrote > 0;
+        if (!WriteFile(h, content.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
         done += wrote;
     }
-    ok = ok && SetEndOfFile(h) && FlushFileBuffers(h);
+    return true;
+}
+
+// The last resort when another program keeps `target` from being replaced
+// but lets others write it, or the folder lets no file be added: the new
+// contents go into the file itself. Opening it sharing everything is what
+// lets this succeed beside such a holder; one that shares only reading
+// makes the open fail (tried again for a moment), and then nothing has
+// been written. Every step is checked.
+write_result write_in_place(const char* target, const std::string& content) {
+    retry_budget budget;
+    HANDLE h;
+    for (;;) {
+        h = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) break;
+        if (!worth_waiting(GetLastError(), target) || !pause_before_retry(budget)) return WRITE_REFUSED;
+    }
+    bool ok = write_all(h, content) && SetEndOfFile(h) && FlushFileBuffers(h);
     if (!CloseHandle(h)) ok = false;
-    return ok;
+    return ok ? WRITE_DONE : WRITE_FAILED;
 }
 
-// True unless a folder or a read-only file stands at `path`.
-bool takes_a_file(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes == INVALID_FILE_ATTRIBUTES ||
-           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
-}
-
-// Removes `path`, pausing from the write's budget while another program
-// holds it without letting it be deleted.
-bool remove_within_budget(const char* path) {
+// Removes `path`, pausing while another program holds it without letting
+// it be deleted.
+bool remove_file(const char* path) {
+    retry_budget budget;
     for (;;) {
         if (DeleteFileA(path)) return true;
-        if (!held_by_another_program(GetLastError()) || !pause_before_retry(g_write_budget)) return false;
+        if (!held_by_another_program(GetLastError()) || !pause_before_retry(budget)) return false;
+    }
+}
+
+enum put_in_place { PUT_DONE, PUT_HELD, PUT_FAILED };
+
+// Opens `target` the way the replacement must (to delete it, sharing
+// everything); false, with the error, while another program keeps that
+// from happening.
+bool openable_for_replacing(const char* target, DWORD& error) {
+    HANDLE h = CreateFileA(target, DELETE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+// Puts the complete temporary file in the target's place in one step.
+// ReplaceFileA keeps what was set on the target (access rights, attributes,
+// creation time, short name); a target that is not there is simply named.
+put_in_place replace_target(const char* temp, const char* target) {
+    retry_budget budget;
+    for (;;) {
+        DWORD error;
+        if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) {
+            if (MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return PUT_DONE;
+            error = GetLastError();
+        } else if (!openable_for_replacing(target, error)) {
+            // Held: found out before ReplaceFileA, which may leave a file of
+            // its own behind each time it fails (Wine's does).
+        } else {
+            if (ReplaceFileA(target, temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                             nullptr, nullptr))
+                return PUT_DONE;
+            error = GetLastError();
+            // The old file was taken away but the new one not named: the
+            // next round names it.
+            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+                if (!pause_before_retry(budget)) return PUT_FAILED;
+                continue;
+            }
+            if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) error = ERROR_SHARING_VIOLATION;
+        }
+        if (!worth_waiting(error, target)) return PUT_FAILED;
+        if (!pause_before_retry(budget)) return PUT_HELD;
     }
 }
 
 }  // namespace
 
-int platform_replace_file(const char* source, const char* target) {
-    DWORD error;
-    for (;;) {
-        if (MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
-        error = GetLastError();
-        // A folder or a read-only file in the target's place is refused with
-        // the same error a holder causes, but waiting will not change it.
-        if (!held_by_another_program(error) || !takes_a_file(target) || !pause_before_retry(g_write_budget))
-            break;
+write_result platform_write_file(const char* target, const std::string& content) {
+    WIN32_FILE_ATTRIBUTE_DATA old;
+    const bool exists = GetFileAttributesExA(target, GetFileExInfoStandard, &old) != 0;
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return WRITE_FAILED;
+    // Windows will not replace a read-only file, and neither must we write
+    // into it; the attribute is looked at itself because a process with
+    // backup rights (or Wine running as root) would get past it.
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+        errno = EACCES;
+        return WRITE_REFUSED;
     }
-    // Only a file that is there and held is written in place.
-    const DWORD attributes = GetFileAttributesA(target);
-    if (!held_by_another_program(error) || attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        return 0;
-    if (!write_in_place(source, target)) return 0;
-    // The value is delivered; a temporary file that cannot be removed now
-    // (a scanner still reading it) is not worth losing the write over.
-    (void)remove_within_budget(source);
-    return 1;
+    DWORD attributes = exists ? (old.dwFileAttributes & KEPT_ATTRIBUTES) : 0;
+    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+
+    const temp_place place = temp_place_of(target);
+    std::string temp;
+    DWORD error = 0;
+    HANDLE h = create_temp(place, attributes, temp, error);
+    if (h == INVALID_HANDLE_VALUE) {
+        // A folder that lets nobody add a file may still let its
+        // dosdose.dat be written.
+        if (exists && error == ERROR_ACCESS_DENIED) return write_in_place(target, content);
+        return WRITE_REFUSED;
+    }
+    FILETIME created, written;
+    if (GetFileTime(h, &created, nullptr, &written)) remove_stale_temps(place, temp, as_number(created));
+    bool ok = write_all(h, content) && FlushFileBuffers(h);
+    // The target's creation time goes with its contents, also where the
+    // replacement itself does not carry it over.
+    if (ok && exists) (void)SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
+    if (!CloseHandle(h)) ok = false;
+    if (!ok) {
+        (void)remove_file(temp.c_str());
+        return WRITE_FAILED;
+    }
+
+    const put_in_place put = replace_target(temp.c_str(), target);
+    if (put == PUT_DONE) return WRITE_DONE;
+    if (put == PUT_HELD) {
+        const write_result in_place = write_in_place(target, content);
+        // After a write that failed part-way the temporary file is all that
+        // holds the complete new contents: it stays.
+        if (in_place != WRITE_FAILED) (void)remove_file(temp.c_str());
+        return in_place == WRITE_DONE ? WRITE_DONE : WRITE_FAILED;
+    }
+    (void)remove_file(temp.c_str());
+    return WRITE_FAILED;
 }
 
-int platform_remove_file(const char* path) { return remove_within_budget(path) ? 1 : 0; }
+void platform_pause(unsigned milliseconds) {
+    if (g_pause) g_pause(milliseconds);
+    else Sleep(milliseconds);
+}
 
 pause_handler platform_set_pause_handler(pause_handler handler) {
     pause_handler before = g_pause;
@@ -287,8 +451,6 @@ pause_handler platform_set_pause_handler(pause_handler handler) {
 }
 
 namespace {
-
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // `*` any run of characters, `?` any one character, case ignored, as the
 // Windows shells match long names.

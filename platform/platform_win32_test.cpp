@@ -1,6 +1,6 @@
 // The Windows platform verbs on the real system calls (run under Wine in CI):
-// the profile API as VORNAX's initialization file is read through it, and
-// the temporary file and replacement that put_dose relies on.
+// the profile API as VORNAX's initialization file is read through it, the
+// disk files the lookup reads, and the write that put_dose relies on.
 #include "platform/platform.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -145,89 +146,201 @@ TEST(Win32Platform, MessageBoxHandlerTakesEveryBox) {
     EXPECT_EQ(platform_set_message_box_handler(nullptr), answer_retry);
 }
 
-TEST(Win32Replace, TempBesideIsCommittedAndReplacesTheTarget) {
+TEST(Win32Write, ReplacesTheTargetAndLeavesNoTemporaryFile) {
     const std::string dir = make_scratch_dir();
     const std::string target = dir + "\\dosdose.dat";
-    write_file(target, "old\r\n");
-
-    std::string temp1, temp2;
-    std::FILE* f1 = platform_create_temp_beside(target.c_str(), temp1);
-    std::FILE* f2 = platform_create_temp_beside(target.c_str(), temp2);
-    ASSERT_NE(f1, nullptr);
-    ASSERT_NE(f2, nullptr);
-    EXPECT_NE(temp1, temp2);
-    EXPECT_EQ(temp1.compare(0, target.size() + 1, target + "."), 0) << temp1;
-
+    write_file(target, "old contents, longer than the new\r\n");
     // Binary: the CR LF goes to the disk as written, not doubled.
-    const std::string content = "1\r\n2\r\n";
-    EXPECT_EQ(std::fwrite(content.data(), 1, content.size(), f1), content.size());
-    EXPECT_EQ(platform_commit_and_close(f1), 1);
-    EXPECT_EQ(platform_commit_and_close(f2), 1);
-    EXPECT_EQ(read_file(temp1), content);
-
-    EXPECT_EQ(platform_replace_file(temp1.c_str(), target.c_str()), 1);
-    EXPECT_EQ(read_file(target), content);
-    EXPECT_EQ(platform_name_exists(temp1.c_str()), 0);
-
-    EXPECT_EQ(platform_remove_file(temp2.c_str()), 1);
-    EXPECT_EQ(platform_remove_file(temp2.c_str()), 0);
+    EXPECT_EQ(platform_write_file(target.c_str(), "1\r\n2\r\n"), WRITE_DONE);
+    EXPECT_EQ(read_file(target), "1\r\n2\r\n");
     EXPECT_EQ(count_files(dir), 1);
-}
 
-TEST(Win32Replace, TempBesideANewTargetAndInAMissingFolder) {
-    const std::string dir = make_scratch_dir();
-    std::string temp;
-    std::FILE* f = platform_create_temp_beside((dir + "\\new.dat").c_str(), temp);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(platform_commit_and_close(f), 1);
-    EXPECT_EQ(platform_replace_file(temp.c_str(), (dir + "\\new.dat").c_str()), 1);
+    // A new file, and one in a folder that is not there.
+    EXPECT_EQ(platform_write_file((dir + "\\new.dat").c_str(), ""), WRITE_DONE);
     EXPECT_EQ(read_file(dir + "\\new.dat"), "");
-
-    errno = 0;
-    std::string none = "unchanged";
-    EXPECT_EQ(platform_create_temp_beside((dir + "\\no\\such\\dosdose.dat").c_str(), none), nullptr);
-    EXPECT_EQ(errno, ENOENT);
-    EXPECT_EQ(none, "unchanged");
+    EXPECT_EQ(platform_write_file((dir + "\\no\\such\\dosdose.dat").c_str(), "x"), WRITE_REFUSED);
+    EXPECT_EQ(count_files(dir), 2);
 }
 
-TEST(Win32Replace, FailedReplaceLeavesBothFiles) {
-    const std::string dir = make_scratch_dir();
-    const std::string target = dir + "\\dosdose.dat";
-    write_file(target, "old");
-    EXPECT_EQ(platform_replace_file((dir + "\\missing").c_str(), target.c_str()), 0);
-    EXPECT_EQ(read_file(target), "old");
+int g_pause_count = 0;
+void count_pause(unsigned) { ++g_pause_count; }
 
-    // A folder in the target's place cannot be replaced by a file, and no
-    // waiting changes that.
-    static int pauses = 0;
-    platform_set_pause_handler([](unsigned) { ++pauses; });
-    write_file(dir + "\\src", "new");
+TEST(Win32Write, AFolderOrAReadOnlyFileInTheTargetsPlaceIsNotWaitedFor) {
+    const std::string dir = make_scratch_dir();
+    platform_set_pause_handler(count_pause);
+    g_pause_count = 0;
     CreateDirectoryA((dir + "\\folder").c_str(), nullptr);
-    EXPECT_EQ(platform_replace_file((dir + "\\src").c_str(), (dir + "\\folder").c_str()), 0);
-    EXPECT_EQ(read_file(dir + "\\src"), "new");
-    EXPECT_EQ(pauses, 0);
+    EXPECT_EQ(platform_write_file((dir + "\\folder").c_str(), "new"), WRITE_FAILED);
+    write_file(dir + "\\ro.dat", "old");
+    ASSERT_TRUE(SetFileAttributesA((dir + "\\ro.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(platform_write_file((dir + "\\ro.dat").c_str(), "new"), WRITE_REFUSED);
+    EXPECT_EQ(read_file(dir + "\\ro.dat"), "old");
+    SetFileAttributesA((dir + "\\ro.dat").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(g_pause_count, 0);
+    EXPECT_EQ(count_files(dir), 1);
     platform_set_pause_handler(nullptr);
 }
 
-TEST(Win32Replace, HiddenTargetGivesAHiddenTemp) {
+// What was set on dosdose.dat stays with it: its attributes and the time it
+// was created.
+TEST(Win32Write, KeepsTheTargetsAttributesAndCreationTime) {
     const std::string dir = make_scratch_dir();
     const std::string target = dir + "\\dosdose.dat";
     write_file(target, "old");
-    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
-    const DWORD set = GetFileAttributesA(target.c_str());
-    if (!(set & FILE_ATTRIBUTE_HIDDEN)) GTEST_SKIP() << "no DOS attributes on this file system";
+    HANDLE h = CreateFileA(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME long_ago{0x2A69C000u, 0x01D00000u};  // in 2014
+    SetFileTime(h, &long_ago, nullptr, nullptr);
+    CloseHandle(h);
+    WIN32_FILE_ATTRIBUTE_DATA before;
+    ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &before));
+    const bool has_attributes = SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE) &&
+                                (GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_HIDDEN);
 
-    std::string temp;
-    std::FILE* f = platform_create_temp_beside(target.c_str(), temp);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(platform_commit_and_close(f), 1);
-    EXPECT_TRUE(GetFileAttributesA(temp.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(platform_remove_file(temp.c_str()), 1);
+    ASSERT_EQ(platform_write_file(target.c_str(), "new"), WRITE_DONE);
+    WIN32_FILE_ATTRIBUTE_DATA after;
+    ASSERT_TRUE(GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(read_file(target), "new");
+    // Where the file system keeps no creation time of its own (Wine on
+    // Linux), there is nothing to compare.
+    if (CompareFileTime(&before.ftCreationTime, &long_ago) == 0) {
+        EXPECT_EQ(CompareFileTime(&after.ftCreationTime, &before.ftCreationTime), 0);
+    }
+    if (has_attributes) {
+        EXPECT_TRUE(after.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-// Another program holds dosdose.dat the way scanners, indexers and editors
-// do. The pauses between tries go through the seam, so nothing sleeps; the
+// The temporary name is no longer than dosdose.dat's own, so a path that
+// just fits the ANSI calls' 259 characters is written as it is read.
+TEST(Win32Write, EveryPathThatCanBeReadCanBeWritten) {
+    const std::string dir = make_scratch_dir();
+    for (std::size_t length = 240; length <= 262; ++length) {
+        // dir \ folder of the right length \ dosdose.dat
+        const std::size_t rest = dir.size() + 1 + 1 + std::strlen("dosdose.dat");
+        if (length <= rest) continue;
+        const std::string folder = dir + "\\" + std::string(length - rest, 'f');
+        const std::string target = folder + "\\dosdose.dat";
+        ASSERT_EQ(target.size(), length);
+        if (!CreateDirectoryA(folder.c_str(), nullptr)) continue;  // too long for a folder
+        std::FILE* f = std::fopen(target.c_str(), "wb");
+        if (!f) continue;
+        std::fputs("old", f);
+        std::fclose(f);
+        std::FILE* old = platform_open_disk_file(target.c_str());
+        if (!old) {
+            // Too long for the system's file calls: neither read nor written.
+            EXPECT_EQ(platform_write_file(target.c_str(), "new"), WRITE_REFUSED) << length;
+            EXPECT_GT(length, 259u);
+            continue;
+        }
+        std::fclose(old);
+        EXPECT_EQ(platform_write_file(target.c_str(), "new"), WRITE_DONE) << length;
+        std::FILE* back = platform_open_disk_file(target.c_str());
+        ASSERT_NE(back, nullptr) << length;
+        char got[8] = "";
+        EXPECT_EQ(std::fread(got, 1, sizeof got, back), 3u) << length;
+        std::fclose(back);
+        EXPECT_EQ(std::string(got, 3), "new") << length;
+        EXPECT_EQ(count_files(folder), 1) << length;
+    }
+}
+
+// A killed run leaves its temporary file; the next write removes it once
+// it is a minute old, and never one another program holds.
+TEST(Win32Write, TemporaryFilesOfKilledRunsAreRemoved) {
+    const std::string dir = make_scratch_dir();
+    const std::string target = dir + "\\dosdose.dat";
+    write_file(target, "old");
+    auto age = [](const std::string& path, unsigned minutes) {
+        HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+        t.QuadPart -= 600000000ull * minutes;
+        FILETIME then{t.LowPart, t.HighPart};
+        SetFileTime(h, nullptr, nullptr, &then);
+        CloseHandle(h);
+    };
+    for (const char* name : {"dosdose~old", "DOSDOSE~7ZQ", "dosdose~new", "dosdose~held", "dosdose~a_b", "other~old"})
+        write_file(dir + "\\" + name, "left");
+    for (const char* name : {"dosdose~old", "DOSDOSE~7ZQ", "dosdose~held", "dosdose~a_b", "other~old"})
+        age(dir + "\\" + name, 5);
+    age(dir + "\\dosdose~new", 0);
+    HANDLE held = CreateFileA((dir + "\\dosdose~7zq").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ASSERT_EQ(platform_write_file(target.c_str(), "new"), WRITE_DONE);
+    CloseHandle(held);
+    EXPECT_EQ(read_file(dir + "\\dosdose~old"), "<absent>");
+    EXPECT_EQ(read_file(dir + "\\dosdose~7zq"), "left");  // held by another program
+    EXPECT_EQ(read_file(dir + "\\dosdose~new"), "left");  // a running write's, for all we know
+    EXPECT_EQ(read_file(dir + "\\dosdose~held"), "left");  // not one of ours: four letters
+    EXPECT_EQ(read_file(dir + "\\dosdose~a_b"), "left");
+    EXPECT_EQ(read_file(dir + "\\other~old"), "left");
+    EXPECT_EQ(read_file(target), "new");
+}
+
+// Device names are refused before anything is opened: a serial port on an
+// idle line would keep the lookup waiting for ever.
+TEST(Win32Read, OnlyDiskFilesAreOpened) {
+    const struct {
+        const char* name;
+        int error;
+    } cases[] = {
+        {"COM1", ENODEV}, {"com1.dat", ENODEV}, {"aux", ENODEV}, {"NUL", ENODEV}, {"nul.txt", ENODEV},
+        {"CON", ENODEV}, {"lpt3.log", ENODEV}, {"prn ", ENODEV}, {"C:\\bench\\COM9.dat", ENODEV},
+        {"\\\\.\\COM1", ENODEV}, {"\\\\.\\pipe\\tallix", ENODEV}, {"conout$", ENODEV},
+        {"com10", ENOENT}, {"com", ENOENT}, {"console.dat", ENOENT}, {"auxiliary", ENOENT},
+        {"C:\\no\\such\\aux.dir\\refs.dat", ENOENT},
+    };
+    const std::string dir = make_scratch_dir();
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    for (const auto& c : cases) {
+        errno = 0;
+        std::FILE* f = platform_open_disk_file(c.name);
+        EXPECT_EQ(f, nullptr) << c.name;
+        if (f) std::fclose(f);
+        EXPECT_EQ(errno, c.error) << c.name;
+    }
+    write_file(dir + "\\refs.dat", "A7 10 1\r\n");
+    std::FILE* f = platform_open_disk_file("refs.dat");
+    EXPECT_NE(f, nullptr);
+    if (f) std::fclose(f);
+    errno = 0;
+    EXPECT_EQ(platform_open_disk_file(dir.c_str()), nullptr);
+    EXPECT_EQ(errno, EACCES);
+    SetCurrentDirectoryA(before);
+}
+
+TEST(Win32Read, AFileThatChangesGetsAnotherVersion) {
+    const std::string dir = make_scratch_dir();
+    const std::string path = dir + "\\refs.dat";
+    write_file(path, "A7 10 10.5\r\n");
+    std::FILE* f = platform_open_disk_file(path.c_str());
+    ASSERT_NE(f, nullptr);
+    file_version first, again, cut;
+    ASSERT_EQ(platform_file_version(f, first), 1);
+    ASSERT_EQ(platform_file_version(f, again), 1);
+    EXPECT_TRUE(same_file_version(first, again));
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFilePointer(h, 9, nullptr, FILE_BEGIN);
+    SetEndOfFile(h);
+    CloseHandle(h);
+    ASSERT_EQ(platform_file_version(f, cut), 1);
+    EXPECT_FALSE(same_file_version(first, cut));
+    std::fclose(f);
+}
+
+// Another program holds a file the way scanners, indexers and editors do.
+// The pauses between tries go through the seam, so nothing sleeps; the
 // holder lets go after a given number of pauses, or never.
 std::vector<unsigned> g_pauses;
 HANDLE g_holder = INVALID_HANDLE_VALUE;
@@ -251,24 +364,54 @@ DWORD file_index_of(const std::string& path) {
     return info.nFileIndexLow ^ info.nFileIndexHigh;
 }
 
+// Growing pauses, none longer than half a second, at most two seconds for
+// one operation; `operations` budgets spent in all when the holder never
+// lets go.
+void expect_pauses(const char* name, std::size_t count, unsigned operations) {
+    unsigned total = 0;
+    for (std::size_t i = 0; i < g_pauses.size(); ++i) {
+        total += g_pauses[i];
+        EXPECT_LE(g_pauses[i], 500u) << name;
+    }
+    if (operations) {
+        EXPECT_EQ(total, 2000u * operations) << name;
+    } else {
+        EXPECT_EQ(g_pauses.size(), count) << name;
+    }
+}
+
+void hold(const std::string& path, DWORD share, std::size_t release_after) {
+    g_pauses.clear();
+    g_release_after = release_after;
+    g_holder = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+void let_go() {
+    if (g_holder != INVALID_HANDLE_VALUE) CloseHandle(g_holder);
+    g_holder = INVALID_HANDLE_VALUE;
+}
+
 struct holder_case {
     const char* name;
     bool held;
     DWORD share;               // what the holder lets others do
     std::size_t release_after; // pauses before it lets go; 0: never
-    int replaced;              // platform_replace_file's result: the new contents, else the old
-    bool same_file;            // written in place rather than renamed over
-    std::size_t pauses;        // 0: none; SIZE_MAX: the whole budget
+    write_result result;       // the new contents when WRITE_DONE, else the old
+    bool same_file;            // written in place rather than replaced
+    std::size_t pauses;        // when the holder lets go
+    unsigned budgets;          // when it never does: operations that waited their two seconds
 };
 
-TEST(Win32Replace, HeldTargetIsRetriedThenWrittenInPlace) {
+TEST(Win32Write, HeldTargetIsRetriedThenWrittenInPlace) {
     const DWORD rw = FILE_SHARE_READ | FILE_SHARE_WRITE;
     const holder_case cases[] = {
-        {"nobody holds it", false, 0, 0, 1, false, 0},
-        {"let go after three pauses", true, rw, 3, 1, false, 3},
-        {"held sharing read and write throughout", true, rw, 0, 1, true, SIZE_MAX},
-        {"held sharing read only", true, FILE_SHARE_READ, 0, 0, true, SIZE_MAX},
-        {"held sharing nothing", true, 0, 0, 0, true, SIZE_MAX},
+        {"nobody holds it", false, 0, 0, WRITE_DONE, false, 0, 0},
+        {"let go after three pauses", true, rw, 3, WRITE_DONE, false, 3, 0},
+        // The replacement waits its two seconds, then the file is written.
+        {"held sharing read and write throughout", true, rw, 0, WRITE_DONE, true, 0, 1},
+        // ... and the in-place write waits its own two seconds to open it.
+        {"held sharing read only", true, FILE_SHARE_READ, 0, WRITE_FAILED, true, 0, 2},
+        {"held sharing nothing", true, 0, 0, WRITE_FAILED, true, 0, 2},
     };
     platform_set_pause_handler(record_pause);
     for (const holder_case& c : cases) {
@@ -277,48 +420,52 @@ TEST(Win32Replace, HeldTargetIsRetriedThenWrittenInPlace) {
         write_file(target, "old contents, longer than the new\r\n");
         const DWORD before = file_index_of(target);
         g_pauses.clear();
-        g_release_after = c.release_after;
         if (c.held) {
-            g_holder = CreateFileA(target.c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            hold(target, c.share, c.release_after);
             ASSERT_NE(g_holder, INVALID_HANDLE_VALUE) << c.name;
         }
-
-        std::string temp;
-        std::FILE* f = platform_create_temp_beside(target.c_str(), temp);
-        ASSERT_NE(f, nullptr) << c.name;
-        std::fputs("new\r\n", f);
-        ASSERT_EQ(platform_commit_and_close(f), 1) << c.name;
-        EXPECT_EQ(platform_replace_file(temp.c_str(), target.c_str()), c.replaced) << c.name;
-        if (!c.replaced) {
-            EXPECT_EQ(platform_remove_file(temp.c_str()), 1) << c.name;
-        }
-        if (g_holder != INVALID_HANDLE_VALUE) {
-            CloseHandle(g_holder);
-            g_holder = INVALID_HANDLE_VALUE;
-        }
-
-        EXPECT_EQ(read_file(target), c.replaced ? "new\r\n" : "old contents, longer than the new\r\n")
+        EXPECT_EQ(platform_write_file(target.c_str(), "new\r\n"), c.result) << c.name;
+        let_go();
+        EXPECT_EQ(read_file(target), c.result == WRITE_DONE ? "new\r\n" : "old contents, longer than the new\r\n")
             << c.name;
         EXPECT_EQ(file_index_of(target) == before, c.same_file) << c.name;
         EXPECT_EQ(count_files(dir), 1) << c.name << ": the temporary file is left";
-
-        // Growing pauses, none longer than half a second, two seconds in all
-        // when the holder never lets go.
-        unsigned total = 0;
-        for (std::size_t i = 0; i < g_pauses.size(); ++i) {
-            total += g_pauses[i];
-            EXPECT_LE(g_pauses[i], 500u) << c.name;
-            if (i > 0 && i + 1 < g_pauses.size()) {
-                EXPECT_GE(g_pauses[i], g_pauses[i - 1]) << c.name;
-            }
-        }
-        if (c.pauses == SIZE_MAX) {
-            EXPECT_EQ(total, 2000u) << c.name;
-        } else {
-            EXPECT_EQ(g_pauses.size(), c.pauses) << c.name;
-        }
+        expect_pauses(c.name, c.pauses, c.budgets);
     }
+    platform_set_pause_handler(nullptr);
+}
+
+// dosdose.dat and the initialization file held when the run starts are
+// waited for in the same way, each open with its own two seconds.
+TEST(Win32Read, HeldFilesAreWaitedForWhenTheyAreRead) {
+    const std::string dir = make_scratch_dir();
+    const std::string dose = dir + "\\dosdose.dat";
+    const std::string ini = dir + "\\vornax.ini";
+    write_file(dose, "1\r\n");
+    write_file(ini, "[Startup]\r\nprocdir=C:\\P\r\n");
+    platform_set_pause_handler(record_pause);
+
+    hold(dose, 0, 3);
+    std::FILE* f = platform_open_disk_file(dose.c_str());
+    EXPECT_NE(f, nullptr);
+    if (f) std::fclose(f);
+    expect_pauses("dosdose.dat let go", 3, 0);
+
+    hold(dose, 0, 0);
+    errno = 0;
+    EXPECT_EQ(platform_open_disk_file(dose.c_str()), nullptr);
+    EXPECT_EQ(errno, EACCES);
+    let_go();
+    expect_pauses("dosdose.dat held", 0, 1);
+
+    hold(ini, 0, 2);
+    EXPECT_EQ(platform_profile_string(ini.c_str(), "Startup", "procdir"), "C:\\P");
+    expect_pauses("vornax.ini let go", 2, 0);
+
+    hold(ini, 0, 0);
+    EXPECT_EQ(platform_profile_string(ini.c_str(), "Startup", "procdir"), "");
+    let_go();
+    expect_pauses("vornax.ini held", 0, 1);
     platform_set_pause_handler(nullptr);
 }
 
