@@ -1,13 +1,50 @@
 // The command line and whole lookup runs, with scripted message boxes.
 #include "lookup/lookup.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// Another program rewrites the data file while the search reads it. Every
+// fread of this test program goes through here (the program's own
+// definition comes before the C library's); after the first read of each
+// opening of the file `g_rewrite_path`, the file is rewritten in place with
+// the next of `g_rewrites`, so that the next read meets another version.
+namespace {
+std::string g_rewrite_path;
+std::vector<std::string> g_rewrites;
+std::size_t g_rewritten = 0;
+
+bool reads_rewritten_file(std::FILE* f) {
+    if (g_rewrite_path.empty() || g_rewritten >= g_rewrites.size()) return false;
+    struct stat a, b;
+    return fstat(fileno(f), &a) == 0 && stat(g_rewrite_path.c_str(), &b) == 0 && a.st_ino == b.st_ino &&
+           a.st_dev == b.st_dev;
+}
+}  // namespace
+
+extern "C" std::size_t fread(void* data, std::size_t size, std::size_t count, std::FILE* f) {
+    using fread_fn = std::size_t (*)(void*, std::size_t, std::size_t, std::FILE*);
+    static const fread_fn real = reinterpret_cast<fread_fn>(dlsym(RTLD_NEXT, "fread"));
+    const bool first = reads_rewritten_file(f) && ftello(f) == 0;
+    const std::size_t got = real(data, size, count, f);
+    if (first) {
+        std::FILE* w = std::fopen(g_rewrite_path.c_str(), "r+b");  // in place: the same file
+        const std::string& next = g_rewrites[g_rewritten++];
+        std::fwrite(next.data(), 1, next.size(), w);
+        (void)ftruncate(fileno(w), off_t(next.size()));
+        std::fclose(w);
+    }
+    return got;
+}
 
 namespace {
 
@@ -142,6 +179,58 @@ TEST_F(RunTest, AFailedFinalWriteEndsWithStatusOne) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(read_file(dose), standard_dose("0", "1", "m"));
+}
+
+std::vector<unsigned> g_pauses;
+void record_pause(unsigned ms) { g_pauses.push_back(ms); }
+
+// A data file cut or rewritten between two reads of the search would give
+// a value of no version of the file: the line "AB12 10 10.5" straddles the
+// first block, and a file cut there ends in "AB12 10 1". A value is taken
+// only from a version that stayed the same from the first read to the end.
+TEST_F(RunTest, ADataFileThatChangesWhileItIsReadIsReadAgain) {
+    const std::string pad = "X " + std::string(64 * 1024 - 2 - 2 - 9, 'p') + "\r\n";
+    const std::string straddling = pad + "AB12 10 10.5\r\n";
+    const std::string cut = straddling.substr(0, 64 * 1024);
+    const std::string other = "AB12 10 20.25\r\n";
+    struct change_case {
+        const char* name;
+        std::vector<std::string> rewrites;  // one after each read of the data file
+        int status;
+        std::string mem;
+        std::vector<std::string> boxes;
+        std::size_t pauses;
+    };
+    const std::string busy = "TALLIX Error: Can't open \"" + data + "\".  errno = 16.";
+    const change_case cases[] = {
+        {"unchanged", {}, 0, "10.5", {}, 0},
+        {"cut after the first block, then left", {cut}, 0, "1", {}, 1},
+        {"rewritten with another value", {other}, 0, "20.25", {}, 1},
+        {"rewritten on every read", std::vector<std::string>(40, ""), 1, "", {busy}, DATA_FILE_READS - 1},
+    };
+    platform_set_pause_handler(record_pause);
+    for (const change_case& c : cases) {
+        box_script boxes({OUTCOME_GIVE_UP});
+        write_file(dose, standard_dose("0", "1", "m"));
+        write_file(data, straddling);
+        // Every rewrite has another size, so that the change shows whatever
+        // the file system's clock.
+        g_rewrites = c.rewrites;
+        for (std::size_t i = 0; i < g_rewrites.size(); ++i)
+            if (g_rewrites[i].empty()) g_rewrites[i] = std::string(i + 1, '\n');
+        g_rewritten = 0;
+        g_rewrite_path = data;
+        g_pauses.clear();
+        const int status = tallix_entry((ini + " " + data + " AB12 10").c_str());
+        g_rewrite_path.clear();
+        EXPECT_EQ(status, c.status) << c.name;
+        EXPECT_EQ(texts(boxes), c.boxes) << c.name;
+        EXPECT_EQ(g_pauses.size(), c.pauses) << c.name;
+        if (c.status == 0) {
+            EXPECT_EQ(read_file(dose), standard_dose(c.mem, "1", "m")) << c.name;
+        }
+    }
+    platform_set_pause_handler(nullptr);
 }
 
 // An OK that reaches a Retry/Cancel box (or any other answer but Retry) is

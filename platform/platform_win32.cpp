@@ -341,6 +341,18 @@ bool remove_file(const char* path) {
     }
 }
 
+// Gives `to` the access rights (the DACL) that IT set on `from`. The
+// replacement carries them over as well; this holds them also where it
+// does not (Wine). A failure leaves the rights a new file gets.
+void copy_access_rights(const char* from, const char* to) {
+    DWORD need = 0;
+    GetFileSecurityA(from, DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+    if (need == 0) return;
+    std::vector<char> descriptor(need);
+    if (GetFileSecurityA(from, DACL_SECURITY_INFORMATION, descriptor.data(), need, &need))
+        (void)SetFileSecurityA(to, DACL_SECURITY_INFORMATION, descriptor.data());
+}
+
 enum put_in_place { PUT_DONE, PUT_HELD, PUT_FAILED };
 
 // Opens `target` the way the replacement must (to delete it, sharing
@@ -390,7 +402,11 @@ put_in_place replace_target(const char* temp, const char* target) {
 
 }  // namespace
 
-write_result platform_write_file(const char* target, const std::string& content) {
+write_result platform_write_file(const char* target_name, const std::string& content) {
+    // ReplaceFileA wants whole paths: a bare dosdose.dat (VORNAX's current
+    // folder) is made one.
+    const std::string full = full_path_of(target_name);
+    const char* const target = full.c_str();
     WIN32_FILE_ATTRIBUTE_DATA old;
     const bool exists = GetFileAttributesExA(target, GetFileExInfoStandard, &old) != 0;
     if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return WRITE_FAILED;
@@ -421,6 +437,7 @@ write_result platform_write_file(const char* target, const std::string& content)
     // replacement itself does not carry it over.
     if (ok && exists) (void)SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
     if (!CloseHandle(h)) ok = false;
+    if (ok && exists) copy_access_rights(target, temp.c_str());
     if (!ok) {
         (void)remove_file(temp.c_str());
         return WRITE_FAILED;

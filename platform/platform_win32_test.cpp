@@ -58,6 +58,20 @@ int count_files(const std::string& dir) {
     return n;
 }
 
+// `text` (ANSI) as a UTF-16LE file with its byte order mark.
+std::string utf16le(const std::string& text) {
+    static const unsigned short high[32] = {
+        0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+        0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+    std::string out = "\xFF\xFE";
+    for (unsigned char c : text) {
+        const unsigned code = c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c;
+        out += char(code & 0xFF);
+        out += char(code >> 8);
+    }
+    return out;
+}
+
 struct profile_case {
     const char* name;
     std::string content;
@@ -85,6 +99,30 @@ TEST(Win32Profile, ReadsVornaxKeysAsTheSystemDoes) {
         {"cut at 259", "[Startup]\r\nprocdir=" + std::string(300, 'v') + "\r\n", "procdir",
          std::string(259, 'v')},
         {"missing key", "[Startup]\r\nprocdir=1\r\n", "user_cwd", ""},
+        // Ctrl-Z is a blank, as DOS editors leave it at the end of a file.
+        {"Ctrl-Z after the value", "[Startup]\r\nprocdir=x\x1A\r\n", "procdir", "x"},
+        {"Ctrl-Z inside the value stays", "[Startup]\r\nprocdir=a\x1A" "b\r\n", "procdir", "a\x1A" "b"},
+        {"Ctrl-Z line", "[Startup]\r\n\x1A\r\nprocdir=x\r\n", "procdir", "x"},
+        {"vertical tab and form feed are blanks", "[Startup]\r\nprocdir=\v\fx\v\f\r\n", "procdir", "x"},
+        {"no-break space is no blank", "[Startup]\r\nprocdir=\xA0x\xA0\r\n", "procdir", "\xA0x\xA0"},
+        // A section header runs to the line's last bracket; without one it
+        // opens no section.
+        {"unclosed section", "[Startup\r\nprocdir=x\r\n", "procdir", ""},
+        {"unclosed header keeps the section", "[Startup]\r\n[Other\r\nprocdir=x\r\n", "procdir", "x"},
+        {"last bracket ends the name", "[Startup]x]\r\nprocdir=x\r\n", "procdir", ""},
+        {"text after the bracket", "[Startup] junk\r\nprocdir=x\r\n", "procdir", "x"},
+        // A lone CR ends a line too.
+        {"lone CR ends a line", "[Startup]\rprocdir=x\r\n", "procdir", "x"},
+        {"lone CR ends a value", "[Startup]\r\nprocdir=a\rb\r\n", "procdir", "a"},
+        // A NUL does not end the line, but names and values are C strings.
+        {"value ends at a NUL, blanks before it kept", std::string("[Startup]\r\nprocdir= a \0b\r\n", 25),
+         "procdir", "a "},
+        {"section name ends at a NUL", std::string("[Startup\0junk]\r\nprocdir=x\r\n", 27), "procdir", "x"},
+        {"a NUL first on a line", std::string("[Startup]\r\n\0procdir=x\r\nprocdir=y\r\n", 33), "procdir", "y"},
+        // Notepad's "Unicode": UTF-16LE with its byte order mark.
+        {"UTF-16LE with a byte order mark", utf16le("[Startup]\r\nprocdir=C:\\P\xE9\x80\r\n"), "procdir",
+         "C:\\P\xE9\x80"},
+        {"UTF-16LE without a byte order mark", utf16le("[Startup]\r\nprocdir=x\r\n").substr(2), "procdir", ""},
     };
     const std::string dir = make_scratch_dir();
     int i = 0;
@@ -160,6 +198,15 @@ TEST(Win32Write, ReplacesTheTargetAndLeavesNoTemporaryFile) {
     EXPECT_EQ(read_file(dir + "\\new.dat"), "");
     EXPECT_EQ(platform_write_file((dir + "\\no\\such\\dosdose.dat").c_str(), "x"), WRITE_REFUSED);
     EXPECT_EQ(count_files(dir), 2);
+
+    // A bare name, in the current folder, as VORNAX's empty user_cwd gives it.
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    EXPECT_EQ(platform_write_file("dosdose.dat", "bare\r\n"), WRITE_DONE);
+    SetCurrentDirectoryA(before);
+    EXPECT_EQ(read_file(target), "bare\r\n");
+    EXPECT_EQ(count_files(dir), 2);
 }
 
 int g_pause_count = 0;
@@ -211,6 +258,41 @@ TEST(Win32Write, KeepsTheTargetsAttributesAndCreationTime) {
         EXPECT_TRUE(after.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
     }
     SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+std::vector<char> access_rights_of(const std::string& path) {
+    DWORD need = 0;
+    GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &need);
+    std::vector<char> descriptor(need);
+    if (!need || !GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), need, &need))
+        descriptor.clear();
+    return descriptor;
+}
+
+// The access rights IT set on dosdose.dat (here: everyone may read and
+// write it, nothing more) are those of the new file too.
+TEST(Win32Write, KeepsTheAccessRightsSetOnTheTarget) {
+    const std::string dir = make_scratch_dir();
+    const std::string target = dir + "\\dosdose.dat";
+    write_file(target, "old");
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    char acl_space[256];
+    ACL* acl = reinterpret_cast<ACL*>(acl_space);
+    ASSERT_TRUE(InitializeAcl(acl, sizeof acl_space, ACL_REVISION));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, FILE_GENERIC_READ | FILE_GENERIC_WRITE | DELETE, everyone));
+    SECURITY_DESCRIPTOR sd;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE));
+    ASSERT_TRUE(SetFileSecurityA(target.c_str(), DACL_SECURITY_INFORMATION, &sd));
+    FreeSid(everyone);
+    const std::vector<char> before = access_rights_of(target);
+    ASSERT_FALSE(before.empty());
+
+    ASSERT_EQ(platform_write_file(target.c_str(), "new"), WRITE_DONE);
+    EXPECT_EQ(read_file(target), "new");
+    EXPECT_EQ(access_rights_of(target), before);
 }
 
 // The temporary name is no longer than dosdose.dat's own, so a path that

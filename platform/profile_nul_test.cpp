@@ -1,5 +1,6 @@
-// A NUL byte in VORNAX's initialization file: a profile line is text, so
-// what it says ends at the NUL, and no value carries a NUL into a path.
+// A NUL byte in VORNAX's initialization file: names and values end at it,
+// as the C strings Windows programs get, so no value carries a NUL into a
+// path.
 #include "exchange/exchange.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-TEST(ProfileNul, ALineEndsAtItsFirstNul) {
+TEST(ProfileNul, NamesAndValuesEndAtTheirFirstNul) {
     const struct {
         const char* name;
         std::string content;
@@ -19,7 +20,7 @@ TEST(ProfileNul, ALineEndsAtItsFirstNul) {
     } cases[] = {
         {"value cut", std::string("[Startup]\nuser_cwd=exch\0junk\n", 29), "user_cwd", "exch"},
         {"value only a NUL is empty", std::string("[Startup]\nprocdir=\0\n", 19), "procdir", ""},
-        {"blanks before the NUL trimmed", std::string("[Startup]\nprocdir= a \0b\n", 23), "procdir", "a"},
+        {"blanks before the NUL kept", std::string("[Startup]\nprocdir= a \0b\n", 23), "procdir", "a "},
         {"key cut by a NUL is another key", std::string("[Startup]\nproc\0dir=x\nprocdir=y\n", 30),
          "procdir", "y"},
         {"section name cut", std::string("[Startup\0]\nprocdir=z\n", 20), "procdir", "z"},

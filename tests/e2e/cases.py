@@ -10,6 +10,8 @@ import re
 from dataclasses import dataclass, field
 from typing import Callable, Dict, List, Optional, Union
 
+from harness import FIFO
+
 INI = "[Startup]\r\nprocdir=C:\\VORNAX\\PROC\r\nuser_cwd=\r\nuser_data_dir=\r\n"
 
 
@@ -51,6 +53,7 @@ class Case:
     dose_path: str = "dosdose.dat"  # where the exchange file lives
     fill_disk: bool = False       # writing any file fails (native only)
     native_only: bool = False
+    stale: List[str] = field(default_factory=list)  # files of `files` made minutes old
 
 
 def tallix_error(text, answer, buttons="Retry/Cancel", **kw):
@@ -112,6 +115,9 @@ CASES = [
          with_files(dosdose_dat=dose(mem2="m" * 5000)), [], 0, dose("10.00013", "1", "m" * 5000)),
     Case("long line searched in pieces of 254", "vornax.ini refs.dat AB12 10",
          with_files(refs_dat="X" + " " * 253 + " " * 35 + "AB12 10 7.5\r\n"), [], 0, dose("7.5", "1")),
+    Case("temporary files of killed runs are removed", "vornax.ini refs.dat A7 10",
+         with_files(**{"dosdose~k3f": "1\r\n-1\r\ntorn", "dosdose~0az": ""}), [], 0, dose("10.00013", "1"),
+         stale=["dosdose~k3f", "dosdose~0az"]),
     Case("exchange file in user_data_dir with a final separator", "vornax.ini refs.dat A7 10",
          {"vornax.ini": INI.replace("user_data_dir=", "user_data_dir=exch/"), "exch/dosdose.dat": DOSE,
           "refs.dat": STD["refs.dat"]}, [], 0, dose("10.00013", "1"), dose_path="exch/dosdose.dat"),
@@ -159,6 +165,18 @@ CASES = [
     Case("data file created while the box waits, retry", "vornax.ini refs.dat A7 10", with_files(refs_dat=None),
          [tallix_error("Can't open \"refs.dat\".  No such file or directory.", "retry",
                        mend={"refs.dat": "A7 10 3.5\r\n"})], 0, dose("3.5", "1")),
+    # A device is never opened as a data file: an idle serial line would hang the run.
+    Case("data file is a serial port", "vornax.ini COM1 A7 10", STD,
+         [tallix_error("Can't open \"COM1\".  No such file or directory.", "cancel",
+                       text_win="Can't open \"COM1\".  errno = 19.")], 1, dose(mem1="-1")),
+    Case("data file is a device name with an extension", "vornax.ini com1.dat A7 10", STD,
+         [tallix_error("Can't open \"com1.dat\".  No such file or directory.", "cancel",
+                       text_win="Can't open \"com1.dat\".  errno = 19.")], 1, dose(mem1="-1")),
+    Case("data file is NUL", "vornax.ini nul.dat A7 10", STD,
+         [tallix_error("Can't open \"nul.dat\".  No such file or directory.", "cancel",
+                       text_win="Can't open \"nul.dat\".  errno = 19.")], 1, dose(mem1="-1")),
+    Case("data file is a FIFO nobody writes", "vornax.ini refs.dat A7 10", with_files(refs_dat=FIFO),
+         [tallix_error("Can't open \"refs.dat\".  errno = 19.", "cancel")], 1, dose(mem1="-1"), native_only=True),
     Case("data file is a folder", "vornax.ini refs A7 10", dict(STD, **{"refs/x": ""}),
          [tallix_error("Can't open \"refs\".  errno = 21.", "cancel",
                        text_win="Can't open \"refs\".  Permission denied.")], 1, dose(mem1="-1")),

@@ -17,6 +17,8 @@ BOX_TIMEOUT = 20  # seconds to wait for the next box or the end of the run
 
 
 FOLDER = object()  # in `lay_out`: an empty folder of that name
+FIFO = object()    # in `lay_out`: a FIFO (named pipe) that nobody writes
+STALE_SECONDS = 300  # how old `age_files` makes a file
 
 
 def lay_out(folder, files):
@@ -25,6 +27,11 @@ def lay_out(folder, files):
     wanted, a folder where a file is) is removed first."""
     for name, content in files.items():
         path = os.path.join(folder, name)
+        if content is FIFO:
+            if os.path.lexists(path):
+                os.remove(path)
+            os.mkfifo(path)
+            continue
         if content is None or (content is FOLDER) != os.path.isdir(path):
             if os.path.isdir(path):
                 shutil.rmtree(path)
@@ -38,6 +45,14 @@ def lay_out(folder, files):
         os.makedirs(os.path.dirname(path) or folder, exist_ok=True)
         with open(path, "wb") as f:
             f.write(content.encode("latin-1") if isinstance(content, str) else content)
+
+
+def age_files(folder, names):
+    """Makes the files `names` in `folder` as old as a killed run's leftovers."""
+    import time
+    then = time.time() - STALE_SECONDS
+    for name in names:
+        os.utime(os.path.join(folder, name), (then, then))
 
 
 def read_bytes(path):

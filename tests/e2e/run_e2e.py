@@ -26,6 +26,7 @@ class TableCases(unittest.TestCase):
         folder = harness.scratch()
         try:
             harness.lay_out(folder, case.files)
+            harness.age_files(folder, case.stale)
             dose_path = os.path.join(folder, case.dose_path)
             before = harness.read_bytes(dose_path)
             run = harness.run_tallix(TALLIX, case.args, folder, case.boxes, fill_disk=case.fill_disk)

@@ -77,6 +77,7 @@ class CaseChecks(unittest.TestCase):
         folder = harness.scratch()
         try:
             harness.lay_out(folder, case.files)
+            harness.age_files(folder, case.stale)
             before = harness.read_bytes(os.path.join(folder, case.dose_path))
             if answered:
                 run = wine_driver.run_answered(SESSION, EXE, case.args, folder, case.boxes)
@@ -106,6 +107,10 @@ def windows_wording(case, boxes):
     return out
 
 
+def windows_path_of(folder):
+    return "Z:" + folder.replace("/", "\\")
+
+
 def dos_attributes(folder, env):
     """The DOS attribute letters of dosdose.dat in `folder`, as Wine's attrib
     lists them."""
@@ -128,6 +133,7 @@ def native_boxes(case):
     folder = harness.scratch()
     try:
         harness.lay_out(folder, case.files)
+        harness.age_files(folder, case.stale)
         return harness.run_tallix(NATIVE, case.args, folder, case.boxes).boxes
     finally:
         shutil.rmtree(folder, ignore_errors=True)
@@ -218,6 +224,28 @@ class WindowsOnly(WineGroup):
         finally:
             shutil.rmtree(folder, ignore_errors=True)
 
+    def test_exchange_file_at_the_longest_paths(self):
+        # The temporary file's name is no longer than dosdose.dat's, so
+        # every exchange path the read takes, up to 259 characters, is
+        # written too.
+        for length in (250, 255, 258, 259):
+            folder = harness.scratch()
+            try:
+                base = windows_path_of(folder) + "\\"
+                deep = "d" * (length - len(base) - len("\\dosdose.dat"))
+                exch = base + deep
+                self.assertEqual(len(exch + "\\dosdose.dat"), length)
+                ini = cases.INI.replace("user_data_dir=", "user_data_dir=" + exch)
+                harness.lay_out(folder, {"vornax.ini": ini, deep + "/dosdose.dat": cases.DOSE,
+                                         "refs.dat": cases.STD["refs.dat"]})
+                run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat AB12 10", folder)
+                self.assertEqual(run.status, 0, "%d: %s" % (length, run.log))
+                self.assertEqual(harness.read_bytes(os.path.join(folder, deep, "dosdose.dat")),
+                                 cases.dose("10.02", "1").encode(), length)
+                self.assertEqual(os.listdir(os.path.join(folder, deep)), ["dosdose.dat"], length)
+            finally:
+                shutil.rmtree(folder, ignore_errors=True)
+
     def test_hidden_exchange_file_stays_hidden(self):
         # Wine keeps the DOS attributes of a file in an extended attribute;
         # where the file system has none, there is nothing to compare.
@@ -290,8 +318,10 @@ class Holders(WineGroup):
             self.holder.wait()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def hold(self, share, seconds):
-        self.holder = subprocess.Popen(["wine", HOLD, "dosdose.dat", share, str(seconds), "dosdose~*"],
+    def hold(self, share, seconds, name="dosdose.dat", after="dosdose~*"):
+        """Holds `name` sharing `share` for `seconds`, counted from when a
+        file matching `after` appears (None: at once)."""
+        self.holder = subprocess.Popen(["wine", HOLD, name, share, str(seconds)] + ([after] if after else []),
                                        cwd=self.folder, env=SESSION.env(SESSION.display),
                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL)
@@ -333,13 +363,23 @@ class Holders(WineGroup):
 
     def test_held_against_every_writer_the_old_file_is_kept(self):
         self.hold("r", 30)
-        # A found value whose last write failed ends with status 0.
-        self.lookup([("Error", 'Cannot write "dosdose.dat".', "OK"), self.PUT_DOSE_FAILED], 0, "old", True, 8)
+        # A found value that was not handed over ends with status 1.
+        self.lookup([("Error", 'Cannot write "dosdose.dat".', "OK"), self.PUT_DOSE_FAILED], 1, "old", True, 10)
 
     def test_read_only_exchange_file_is_refused_at_once(self):
         self.set_attribute("r")
-        self.lookup([("Error", 'Cannot open "dosdose.dat" for writing.', "OK"), self.PUT_DOSE_FAILED], 0, "old",
+        self.lookup([("Error", 'Cannot open "dosdose.dat" for writing.', "OK"), self.PUT_DOSE_FAILED], 1, "old",
                     True, 5)
+
+    def test_exchange_file_held_at_the_start_is_waited_for(self):
+        # Held against every reader for a second when tallix starts: its
+        # read waits, as the write does.
+        self.hold("-", 1, after=None)
+        self.lookup([], 0, "new", False, 8)
+
+    def test_initialization_file_held_at_the_start_is_waited_for(self):
+        self.hold("-", 1, name="vornax.ini", after=None)
+        self.lookup([], 0, "new", False, 10)
 
     def test_hidden_exchange_file_stays_hidden_when_written_in_place(self):
         self.set_attribute("h")
