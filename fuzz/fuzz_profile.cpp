@@ -31,7 +31,9 @@ void check_profile(const std::string& bytes) {
         if (value.size() > PROFILE_VALUE_MAX) fault("profile value longer than 259 characters", value);
         if (value.find_first_of(std::string("\n\0", 2)) != std::string::npos)
             fault("profile value holds a line end or a NUL", value);
-        if (!value.empty() && bytes.find(value) == std::string::npos)
+        // A UTF-16 file is converted first; any other holds its values as they are.
+        const bool utf16 = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+        if (!utf16 && !value.empty() && bytes.find(value) == std::string::npos)
             fault("profile value that is not in the file", value);
     }
     // Whatever the file says, the exchange-file path is a whole C string
