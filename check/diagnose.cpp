@@ -1,17 +1,25 @@
 // The checks of one data file. The file is walked the way the search walks
-// it, piece by piece, and each piece is judged as the search would judge
-// it for a lookup of its own asset: a nominal that is not a number stops
-// every lookup of that asset, a matching line without a good value fails
-// its lookup, and a line whose nominal an earlier line of the asset already
-// matches is never reached. On top of that the checker sees what the search
-// cannot tell: lines cut into pieces, and a Ctrl-Z that hides the rest.
+// it, piece by piece, and each piece is judged by the lookups that reach
+// it, decided as the search decides: a lookup of an asset takes the first
+// line of the asset whose nominal matches, and stops at the first line of
+// the asset whose nominal is not a number. For every line the checker
+// knows the exact nominals a lookup may ask for that reach it (those its
+// tolerance accepts, less those an earlier line of the asset takes; a
+// lookup at +infinity takes the asset's first line with a number, one at
+// -infinity none), so a line no lookup reaches is told as such and never
+// as an error of its own. On top of that the checker sees what the search
+// cannot tell: lines cut into pieces, a CR that joins two lines, and a
+// Ctrl-Z that hides the rest.
 #include "check/check.h"
 
 #include "exchange/exchange.h"
 #include "lookup/lookup.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <cmath>
+#include <iterator>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -53,10 +61,89 @@ struct nominal_line {
     std::string token;
 };
 
+// Nominals in the order of the numbers, one step per double: -0 just below
+// +0, so that a run of nominals is a range of these.
+long long ordered(double d) {
+    unsigned long long bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return (bits >> 63) ? -static_cast<long long>(bits & 0x7FFFFFFFFFFFFFFFull) - 1 : static_cast<long long>(bits);
+}
+
+double from_ordered(long long o) {
+    const unsigned long long bits =
+        o >= 0 ? static_cast<unsigned long long>(o) : (static_cast<unsigned long long>(-(o + 1)) | (1ull << 63));
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
+const long long LOWEST = ordered(-DBL_MAX);
+const long long HIGHEST = ordered(DBL_MAX);
+
+// The finite nominals a lookup may ask for that match a line's finite
+// nominal `value`, as [low, high] in the order above: exactly those for
+// which in_tolerance says yes. Both of its bounds grow with the sought
+// nominal, so each end is found by halving.
+bool match_range(double value, long long& low, long long& high) {
+    // A relative 1e-11 is some 45 000 steps of a double; the matches lie
+    // well within 4 million steps either way.
+    constexpr long long REACH = 1ll << 22;
+    const long long centre = ordered(value);
+    const long long first = std::max(LOWEST, centre - REACH), last = std::min(HIGHEST, centre + REACH);
+    long long lo = first, hi = last;  // the first sought nominal whose upper bound reaches value
+    while (lo < hi) {
+        const long long mid = lo + (hi - lo) / 2;
+        const double n = from_ordered(mid);
+        if (value <= n + std::fabs(n) * 1e-11) hi = mid;
+        else lo = mid + 1;
+    }
+    low = lo;
+    lo = first;
+    hi = last;  // the last sought nominal whose lower bound stays below value
+    while (lo < hi) {
+        const long long mid = hi - (hi - lo) / 2;
+        const double n = from_ordered(mid);
+        if (!(n - std::fabs(n) * 1e-11 > value)) lo = mid;
+        else hi = mid - 1;
+    }
+    high = lo;
+    return low <= high && in_tolerance(value, from_ordered(low), from_ordered(low)) &&
+           in_tolerance(value, from_ordered(high), from_ordered(high));
+}
+
 struct asset_lines {
-    std::map<double, nominal_line> by_nominal;
+    std::map<double, nominal_line> by_nominal;  // lines with a number, first of each nominal
+    std::map<long long, long long> taken;       // sought nominals those lines take: disjoint ranges
+    bool has_number = false;                    // the +infinity lookup's line ...
+    nominal_line first_number;                  // ... is the first with a number
     long blocked_at = 0;  // first line with a nominal that is not a number; 0: none
+    place blocked;
+    std::string blocked_token;
 };
+
+bool all_taken(const asset_lines& a, long long low, long long high) {
+    auto it = a.taken.upper_bound(low);
+    if (it == a.taken.begin()) return false;
+    --it;
+    return it->second >= high;
+}
+
+void take(asset_lines& a, long long low, long long high) {
+    auto it = a.taken.upper_bound(low);
+    if (it != a.taken.begin()) {
+        auto before = std::prev(it);
+        if (before->second >= low - 1) {
+            low = before->first;
+            high = std::max(high, before->second);
+            it = a.taken.erase(before);
+        }
+    }
+    while (it != a.taken.end() && it->first <= high + 1) {
+        high = std::max(high, it->second);
+        it = a.taken.erase(it);
+    }
+    a.taken.emplace(low, high);
+}
 
 // A further piece of a long line, as the long-line warning describes it.
 struct further_piece {
@@ -76,6 +163,11 @@ struct file_check {
     std::size_t line_length = 0;
     std::vector<further_piece> further;
     std::string findings;
+    // CRs without an LF in the line: text mode keeps them in the line.
+    long crs_waiting = 0;       // not yet followed by text
+    long first_waiting = 0;     // column of the first of those
+    long crs_joining = 0;       // followed by text: they join what looks like two lines
+    long first_joining = 0;     // column of the first of those
 };
 
 void add_finding(file_check& fc, std::string& to, long line, bool error, const std::string& text) {
@@ -95,18 +187,14 @@ void finding(file_check& fc, const place& at, bool error, std::string text) {
     add_finding(fc, fc.findings, at.line, error, text);
 }
 
-// The earliest line of the asset that a lookup at `nominal` takes before
-// any later line, or nullptr when there is none.
+// The earliest line of the asset that a lookup at the finite `nominal`
+// takes before any later line, or nullptr when there is none.
 const nominal_line* earlier_match(const asset_lines& a, double nominal) {
     const nominal_line* best = nullptr;
     auto consider = [&](const std::pair<const double, nominal_line>& e) {
         if (!in_tolerance(e.first, nominal, nominal)) return;
         if (!best || e.second.order < best->order) best = &e.second;
     };
-    if (std::isinf(nominal)) {
-        for (const auto& e : a.by_nominal) consider(e);
-        return best;
-    }
     // Every nominal the tolerance accepts lies well inside twice its width.
     const double width = std::fabs(nominal) * 2e-11;
     for (auto it = a.by_nominal.lower_bound(nominal - width);
@@ -132,11 +220,36 @@ void check_nul(file_check& fc, const place& at, const std::string& text, std::si
     }
 }
 
+// A CR that no LF follows does not end a line: what comes after it is read
+// as part of the same line. Only a CR with text after it misleads.
+void note_lone_crs(file_check& fc, const place& at, const char* text, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == '\r') {
+            if (fc.crs_waiting++ == 0) fc.first_waiting = piece_column(at.piece) + long(i);
+        } else if (fc.crs_waiting && !is_delimiter(text[i])) {
+            if (fc.crs_joining == 0) fc.first_joining = fc.first_waiting;
+            fc.crs_joining += fc.crs_waiting;
+            fc.crs_waiting = 0;
+        }
+    }
+}
+
+std::string lone_cr_text(const file_check& fc) {
+    const std::string line = std::to_string(fc.line);
+    if (fc.crs_joining == 1)
+        return "a CR without an LF at column " + std::to_string(fc.first_joining) +
+               " does not end the line; the text after it is read as part of line " + line;
+    return std::to_string(fc.crs_joining) + " CRs without an LF, from column " + std::to_string(fc.first_joining) +
+           " on, do not end lines (are the line ends CR alone?); the text after them is read as part of line " +
+           line;
+}
+
 void check_piece(file_check& fc, const place& at, const std::string& text) {
     const char* p = text.data();
     const std::size_t said = strnlen(p, text.size());
     const char* end = p + said;
     check_nul(fc, at, text, said);
+    note_lone_crs(fc, at, text.data(), said);
 
     std::size_t n = 0;
     const char* asset = next_data_token(p, end, n);
@@ -149,48 +262,82 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
     asset_lines& a = fc.assets[asset_key(asset_text.data(), asset_text.size())];
     const std::string nominal_text(nominal, n);
     double value = 0;
-    if (!nr3_value(nominal, n, value)) {
+    const bool number = nr3_value(nominal, n, value) == 1;
+    const std::string what = number ? asset_text + " at " + nominal_text : "nominal " + quoted(nominal, n) + " of " + asset_text;
+    if (a.blocked_at) {
+        finding(fc, at, false,
+                what + " is never reached: every lookup of " + asset_text + " stops at " +
+                    place_text(a.blocked) + " (nominal " + a.blocked_token + " is not a number)");
+        return;
+    }
+    if (!number) {
         finding(fc, at, true,
                 "nominal " + quoted(nominal, n) + " is not a number; every lookup of " +
                     asset_text + " that reaches this line stops here");
-        if (!a.blocked_at) a.blocked_at = at.line;
+        a.blocked_at = at.line;
+        a.blocked = at;
+        a.blocked_token = quoted(nominal, n);
         return;
     }
 
-    const nominal_line* earlier = earlier_match(a, value);
-    const bool reachable = in_tolerance(value, value, value) == 1;
-    if (earlier) {
-        // The same value (or infinity, which only its own lookup asks for)
-        // is never found at all; a nearby value is still found by lookups
-        // just off the earlier nominal, but never by one at its own.
-        const bool never = a.by_nominal.count(value) != 0 || std::isinf(value);
-        finding(fc, at, false,
-                asset_text + " at " + nominal_text +
-                    (never ? " can never be found: a lookup of " : " is hidden: a lookup of ") +
-                    asset_text + " at " + nominal_text + " takes " + place_text(earlier->at) +
-                    " (nominal " + earlier->token + ") first");
-    } else if (!reachable) {
-        finding(fc, at, false,
-                asset_text + " at " + nominal_text +
-                    " can never be found: no lookup matches a nominal of minus infinity");
+    // Which lookups reach this line: `own`, the one at its own nominal;
+    // `some`, any finite one; `infinite`, the one at +infinity.
+    const bool infinite = !a.has_number;
+    bool own = false, some = false;
+    long long low = 0, high = -1;
+    const nominal_line* earlier = nullptr;
+    if (std::isinf(value)) {
+        own = infinite && value > 0;
+        if (!infinite) {
+            finding(fc, at, false,
+                    what + " can never be found: " +
+                        (value > 0 ? "a lookup of " + asset_text + " at " + nominal_text + " takes "
+                                   : "no lookup matches a nominal of minus infinity but the one at 1e999, which takes ") +
+                        place_text(a.first_number.at) + " (nominal " + a.first_number.token + ") first");
+        } else if (value < 0) {
+            finding(fc, at, false,
+                    what + " is found only by a lookup of " + asset_text +
+                        " at 1e999, which takes the first line of the asset with a number; no lookup at "
+                        "its own nominal matches it");
+        }
+    } else if (match_range(value, low, high)) {
+        earlier = earlier_match(a, value);
+        own = !all_taken(a, ordered(value), ordered(value));
+        some = !all_taken(a, low, high);
+        // A nominal every lookup of which an earlier line takes: that line
+        // takes the lookup at this line's own nominal, too.
+        if (!earlier) earlier = &a.first_number;
+        if (!some && !infinite) {
+            finding(fc, at, false,
+                    what + " can never be found: a lookup of " + asset_text + " at " + nominal_text + " takes " +
+                        place_text(earlier->at) + " (nominal " + earlier->token + ") first");
+        } else if (!own) {
+            finding(fc, at, false,
+                    what + " is hidden: a lookup of " + asset_text + " at " + nominal_text + " takes " +
+                        place_text(earlier->at) + " (nominal " + earlier->token + ") first");
+        }
+        take(a, low, high);
     }
     a.by_nominal.emplace(value, nominal_line{at, fc.order, nominal_text});
+    if (infinite) {
+        a.has_number = true;
+        a.first_number = nominal_line{at, fc.order, nominal_text};
+    }
+    if (!own && !some && !infinite) return;  // no lookup reaches it: nothing more to tell
 
+    const std::string who = own ? "its lookup" : some ? "a lookup that reaches it" : "a lookup at 1e999";
     const char* recorded = next_data_token(p, end, n);
     if (!recorded) {
         finding(fc, at, true,
-                asset_text + " at " + nominal_text + " has no value; its lookup stops here with "
-                "\"Can't get value.\"");
+                what + " has no value; " + who + " stops here with \"Can't get value.\"");
         return;
     }
     double recorded_value = 0;
     if (!nr3_value(recorded, n, recorded_value)) {
-        finding(fc, at, true,
-                "value " + quoted(recorded, n) + " of " + asset_text + " at " + nominal_text +
-                    " is not a number");
+        finding(fc, at, true, "value " + quoted(recorded, n) + " of " + what + " is not a number");
         return;
     }
-    if (!earlier && reachable && !a.blocked_at) ++fc.counts.nominals;
+    ++fc.counts.nominals;
 }
 
 // The long-line warning: where each further piece starts and whether a
@@ -228,6 +375,8 @@ std::string long_line_text(const file_check& fc) {
 void finish_line(file_check& fc) {
     if (fc.line_length > DATA_LINE_LIMIT)
         add_finding(fc, *fc.out, fc.line, false, long_line_text(fc));
+    if (fc.crs_joining) add_finding(fc, *fc.out, fc.line, false, lone_cr_text(fc));
+    fc.crs_waiting = fc.crs_joining = 0;
     *fc.out += fc.findings;
     fc.findings.clear();
     fc.further.clear();

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
+#include <random>
+#include <set>
+
 namespace {
 
 struct checked {
@@ -54,7 +59,7 @@ TEST(CheckDataFile, CleanFilesSayNothing) {
         {"empty", "", "", 0, 0, 0, 0, 0},
         {"blank lines and lone tokens", "\r\n   \r\nAB12\r\n,,\r\n", "", 4, 0, 0, 0, 0},
         {"no final line end", "AB12 10 1", "", 1, 1, 1, 0, 0},
-        {"a lone CR is a delimiter", "AB12\r10\r5\r\r\n", "", 1, 1, 1, 0, 0},
+        {"a lone CR before the line end joins nothing", "AB12 10 5\r\r\n \r\n", "", 2, 1, 1, 0, 0},
         {"nominals outside the tolerance", "AB12 10 1\nAB12 10.001 2\nAB12 10.0000000003 3\n", "",
          3, 1, 3, 0, 0},
         {"same nominal, other asset", "AB12 10 1\nAB13 10 2\n", "", 2, 2, 2, 0, 0},
@@ -71,8 +76,10 @@ TEST(CheckDataFile, CleanFilesSayNothing) {
 TEST(CheckDataFile, NumbersThatStopALookup) {
     run_cases({
         {"nominal not a number", "AB12 5 1\nAB12 ten 10.02\nAB12 10 10.02\n",
-         "refs.dat:2: error: nominal \"ten\" is not a number; every lookup of AB12" + STOPS, 3, 1, 1,
-         1, 0},
+         "refs.dat:2: error: nominal \"ten\" is not a number; every lookup of AB12" + STOPS +
+             "refs.dat:3: warning: AB12 at 10 is never reached: every lookup of AB12 stops at line 2 "
+             "(nominal \"ten\" is not a number)\n",
+         3, 1, 1, 1, 1},
         {"a header line is a line for asset Asset", "Asset Nominal Value\nAB12 10 1\n",
          "refs.dat:1: error: nominal \"Nominal\" is not a number; every lookup of Asset" + STOPS, 2,
          2, 1, 1, 0},
@@ -101,21 +108,21 @@ TEST(CheckDataFile, LinesThatCanNeverBeFound) {
         {"within the tolerance", "AB12 10 1\nAB12 10.0000000001 2\n",
          "refs.dat:2: warning: AB12 at 10.0000000001" + hidden +
              "AB12 at 10.0000000001 takes line 1 (nominal 10) first\n",
-         2, 1, 1, 0, 1},
+         2, 1, 2, 0, 1},
         {"the earliest of several is named",
          "AB12 10.00000000001 1\nAB12 10 2\nAB12 9.99999999999 3\n",
          "refs.dat:2: warning: AB12 at 10" + hidden +
              "AB12 at 10 takes line 1 (nominal 10.00000000001) first\n"
              "refs.dat:3: warning: AB12 at 9.99999999999" + hidden +
              "AB12 at 9.99999999999 takes line 1 (nominal 10.00000000001) first\n",
-         3, 1, 1, 0, 2},
+         3, 1, 3, 0, 2},
         {"an equal line after a nearby one: never found",
          "AB12 10.0000000001 1\nAB12 10 2\nAB12 10.000 3\n",
          "refs.dat:2: warning: AB12 at 10" + hidden +
              "AB12 at 10 takes line 1 (nominal 10.0000000001) first\n"
              "refs.dat:3: warning: AB12 at 10.000" + never +
              "AB12 at 10.000 takes line 1 (nominal 10.0000000001) first\n",
-         3, 1, 1, 0, 2},
+         3, 1, 2, 0, 2},
         {"written otherwise", "AB12 1000 1\nAB12 1.0D3 2\n",
          "refs.dat:2: warning: AB12 at 1.0D3" + never +
              "AB12 at 1.0D3 takes line 1 (nominal 1000) first\n",
@@ -127,11 +134,48 @@ TEST(CheckDataFile, LinesThatCanNeverBeFound) {
          "refs.dat:2: warning: AB12 at 1e999" + never +
              "AB12 at 1e999 takes line 1 (nominal 5) first\n",
          2, 1, 1, 0, 1},
-        {"minus infinity by none",
-         "AB12 -1e999 2\n",
-         "refs.dat:1: warning: AB12 at -1e999 can never be found: no lookup matches a nominal of "
-         "minus infinity\n",
-         1, 1, 0, 0, 1},
+        {"minus infinity first: by the lookup at infinity only", "AB12 -1e999 2\n",
+         "refs.dat:1: warning: AB12 at -1e999 is found only by a lookup of AB12 at 1e999, which takes "
+         "the first line of the asset with a number; no lookup at its own nominal matches it\n",
+         1, 1, 1, 0, 1},
+        {"minus infinity after another line", "AB12 5 1\nAB12 -1e999 2\n",
+         "refs.dat:2: warning: AB12 at -1e999 can never be found: no lookup matches a nominal of minus "
+         "infinity but the one at 1e999, which takes line 1 (nominal 5) first\n",
+         2, 1, 1, 0, 1},
+        {"its lookup at infinity", "AB12 -1e999\n",
+         "refs.dat:1: warning: AB12 at -1e999 is found only by a lookup of AB12 at 1e999, which takes "
+         "the first line of the asset with a number; no lookup at its own nominal matches it\n"
+         "refs.dat:1: error: AB12 at -1e999 has no value; a lookup at 1e999 stops here with \"Can't get "
+         "value.\"\n",
+         1, 1, 0, 1, 1},
+        {"infinity first is its own lookup", "AB12 1e999 2\nAB12 5 1\n", "", 2, 1, 2, 0, 0},
+        // No lookup reaches a line shadowed by an earlier one: what it lacks
+        // makes no lookup fail.
+        {"a shadowed line without a value", "A7 10 10.5\nA7 10\na7 10.0 10V\n",
+         "refs.dat:2: warning: A7 at 10" + never + "A7 at 10 takes line 1 (nominal 10) first\n"
+             "refs.dat:3: warning: a7 at 10.0" + never + "a7 at 10.0 takes line 1 (nominal 10) first\n",
+         3, 1, 1, 0, 2},
+        {"a hidden line without a value fails the lookups that reach it", "A7 10 10.5\nA7 10.0000000001\n",
+         "refs.dat:2: warning: A7 at 10.0000000001" + hidden + "A7 at 10.0000000001 takes line 1 (nominal 10) first\n"
+             "refs.dat:2: error: A7 at 10.0000000001 has no value; a lookup that reaches it stops here with "
+             "\"Can't get value.\"\n",
+         2, 1, 1, 1, 1},
+        // After an invalid nominal every lookup of the asset stops there.
+        {"lines after an invalid nominal are never reached", "A7 ten 1\nA7 10 10.5\nA7 10 11\nA7 eleven\nB2 1 1\n",
+         "refs.dat:1: error: nominal \"ten\" is not a number; every lookup of A7" + STOPS +
+             "refs.dat:2: warning: A7 at 10 is never reached: every lookup of A7 stops at line 1 (nominal "
+             "\"ten\" is not a number)\n"
+             "refs.dat:3: warning: A7 at 10 is never reached: every lookup of A7 stops at line 1 (nominal "
+             "\"ten\" is not a number)\n"
+             "refs.dat:4: warning: nominal \"eleven\" of A7 is never reached: every lookup of A7 stops at "
+             "line 1 (nominal \"ten\" is not a number)\n",
+         5, 2, 1, 1, 3},
+        // Lines 1 and 2 together take every lookup that would match line 3.
+        {"covered by two earlier lines", "A1 100 1.5\nA1 99.999999999 2.5\nA1 99.9999999997 3.5\n",
+         "refs.dat:2: warning: A1 at 99.999999999" + hidden + "A1 at 99.999999999 takes line 1 (nominal 100) first\n"
+             "refs.dat:3: warning: A1 at 99.9999999997" + never +
+             "A1 at 99.9999999997 takes line 1 (nominal 100) first\n",
+         3, 1, 2, 0, 2},
         {"a broken line shadows its correction", "AB12 10 10.02V\nAB12 10 10.02\n",
          "refs.dat:1: error: value \"10.02V\" of AB12 at 10 is not a number\n"
          "refs.dat:2: warning: AB12 at 10" + never + "AB12 at 10 takes line 1 (nominal 10) first\n",
@@ -193,6 +237,25 @@ TEST(CheckDataFile, WhatIsNeverRead) {
     });
 }
 
+// Text mode keeps a CR without an LF in the line: what follows it is no new
+// line, and a file saved with CR line ends is one long line.
+TEST(CheckDataFile, LoneCrsThatJoinLines) {
+    run_cases({
+        {"a lone CR inside a line", "AB12\r10 5\r\nB2 1 1\r\n",
+         "refs.dat:1: warning: a CR without an LF at column 5 does not end the line; the text after it is "
+         "read as part of line 1\n",
+         2, 2, 2, 0, 1},
+        {"CR line ends: one finding", "A7 1 1.5\rB2 2 2.5\rC3 3 3.5\r",
+         "refs.dat:1: warning: 2 CRs without an LF, from column 9 on, do not end lines (are the line ends CR "
+         "alone?); the text after them is read as part of line 1\n",
+         1, 1, 1, 0, 1},
+        {"only the first of CR-separated lines is found", "A7 1 1.5\rA7 2 2.5\r\n",
+         "refs.dat:1: warning: a CR without an LF at column 9 does not end the line; the text after it is "
+         "read as part of line 1\n",
+         1, 1, 1, 0, 1},
+    });
+}
+
 TEST(CheckDataFile, AReadErrorIsReturned) {
     const std::string dir = make_scratch_dir();
     std::FILE* f = std::fopen(dir.c_str(), "rb");
@@ -218,7 +281,100 @@ TEST(CheckDataFile, ManyNominalsOfOneAsset) {
               "takes line 777 (nominal 777) first\n"
               "refs.dat:20002: warning: AB12 at 19999.0000000001 is hidden: a lookup of "
               "AB12 at 19999.0000000001 takes line 19999 (nominal 19999) first\n");
-    EXPECT_EQ(c.totals.nominals, 20000);
+    EXPECT_EQ(c.totals.nominals, 20001);  // the hidden one is found just above 19999
+}
+
+int no_report(const std::string&, int, const char*, register_set&) { return OUTCOME_GIVE_UP; }
+
+// Random small files, and every finding about which lookups reach a line
+// held against the search itself: a line said to be never found or never
+// reached is where no lookup stops; a line with nothing said is where the
+// lookup at its own nominal stops; a hidden one is where that lookup does
+// not stop; and one found only at infinity is where the lookup at 1e999
+// stops.
+TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
+    const char* const assets[] = {"A7", "a7", "B2"};
+    const char* const nominals[] = {"10", "10.0000000001", "9.99999999995", "10.00000000012", "100",
+                                    "99.999999999", "99.9999999997", "0", "-0", "1e999", "-1e999", "5",
+                                    "1.0D1", "ten"};
+    const char* const values[] = {"1.5", "1.5", "1.5", "2.5", "", "2V"};
+    std::mt19937 random(20261209);
+    const std::string dir = make_scratch_dir();
+    const std::string path = dir + "/random.dat";
+    for (int file = 0; file < 300; ++file) {
+        std::vector<std::pair<std::string, std::string>> lines;  // asset, nominal
+        std::string data;
+        const int count = 1 + int(random() % 8);
+        for (int i = 0; i < count; ++i) {
+            const std::string asset = assets[random() % 3];
+            // An invalid nominal now and then, not on every file.
+            std::string nominal = nominals[random() % 13];
+            if (random() % 20 == 0) nominal = "ten";
+            const std::string value = values[random() % 6];
+            lines.emplace_back(asset, nominal);
+            data += asset + " " + nominal + (value.empty() ? "" : " " + value) + (random() % 2 ? "\r\n" : "\n");
+        }
+        const checked c = check_text(data);
+        std::map<long, std::string> said;  // line -> what the checker says of who reaches it
+        for (std::size_t at = 0; at < c.out.size();) {
+            const std::size_t end = c.out.find('\n', at);
+            const std::string finding = c.out.substr(at, end - at);
+            at = end + 1;
+            const long line = std::atol(finding.c_str() + finding.find(':') + 1);
+            for (const char* kind : {"can never be found", "is never reached", "is hidden", "is found only by"})
+                if (finding.find(kind) != std::string::npos) said[line] = kind;
+        }
+
+        write_file(path, data);
+        std::FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        auto stop_of = [&](const std::string& asset, double nominal) {
+            std::fseek(f, 0, SEEK_SET);
+            register_set rs;
+            search_stop stop;
+            search_data_file_at("random.dat", f, asset.c_str(), nominal, nullptr, rs, stop, no_report);
+            return stop.line;
+        };
+        // Where lookups stop, over nominals at and around every line's.
+        std::set<long> stops;
+        for (const auto& l : lines) {
+            double v = 0;
+            std::vector<double> probes = {HUGE_VAL, -HUGE_VAL, 12345};
+            if (nr3_value(l.second.c_str(), l.second.size(), v) && std::isfinite(v)) {
+                double up = v, down = v;
+                for (int k = 0; k < 3; ++k) probes.push_back(up = std::nextafter(up, HUGE_VAL));
+                for (int k = 0; k < 3; ++k) probes.push_back(down = std::nextafter(down, -HUGE_VAL));
+                for (double r : {0.5e-11, 0.99e-11, 1.01e-11, 2e-11}) {
+                    probes.push_back(v * (1 + r));
+                    probes.push_back(v * (1 - r));
+                }
+                probes.push_back(v);
+            }
+            for (double n : probes) stops.insert(stop_of(l.first, n));
+        }
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const long line = long(i) + 1;
+            const std::string& kind = said.count(line) ? said[line] : std::string();
+            const std::string context = data + "\n" + c.out;
+            if (kind == "can never be found" || kind == "is never reached") {
+                EXPECT_EQ(stops.count(line), 0u) << "line " << line << " of\n" << context;
+                continue;
+            }
+            double v = 0;
+            if (!nr3_value(lines[i].second.c_str(), lines[i].second.size(), v)) {
+                EXPECT_EQ(stops.count(line), 1u) << "line " << line << " of\n" << context;
+                continue;
+            }
+            if (kind == "is found only by") {
+                EXPECT_EQ(stop_of(lines[i].first, HUGE_VAL), line) << context;
+            } else if (kind == "is hidden") {
+                EXPECT_NE(stop_of(lines[i].first, v), line) << "line " << line << " of\n" << context;
+            } else {
+                EXPECT_EQ(stop_of(lines[i].first, v), line) << "line " << line << " of\n" << context;
+            }
+        }
+        std::fclose(f);
+    }
 }
 
 TEST(Summary, CountsWithTheirNouns) {
