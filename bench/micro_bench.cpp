@@ -5,7 +5,7 @@
 //
 //     tallix_micro_bench [--benchmark_min_time=0.01]
 #include "exchange/exchange.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <benchmark/benchmark.h>
 
@@ -48,7 +48,7 @@ void BM_PiecesInPlace(benchmark::State& state) {
         const char* data;
         std::size_t length;
         bool had_end;
-        while (text_read_piece(*r, DATA_LINE_LIMIT, data, length, had_end) == TEXT_LINE) {
+        while (data_read_piece(*r, data, length, had_end) == TEXT_LINE) {
             benchmark::DoNotOptimize(data);
             ++pieces;
         }
@@ -58,28 +58,6 @@ void BM_PiecesInPlace(benchmark::State& state) {
     state.counters["pieces"] = benchmark::Counter(double(pieces), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PiecesInPlace);
-
-// The copying reader the search used before, for comparison.
-void BM_PiecesCopied(benchmark::State& state) {
-    const std::string content = data_lines();
-    std::FILE* f = file_of(content);
-    auto r = std::make_unique<text_reader>();
-    std::string line;
-    std::size_t pieces = 0;
-    for (auto _ : state) {
-        std::rewind(f);
-        text_reader_start(*r, f);
-        bool had_end;
-        while (text_read_line(*r, DATA_LINE_LIMIT, line, had_end) == TEXT_LINE) {
-            benchmark::DoNotOptimize(line.data());
-            ++pieces;
-        }
-    }
-    std::fclose(f);
-    state.SetBytesProcessed(std::int64_t(state.iterations() * content.size()));
-    state.counters["pieces"] = benchmark::Counter(double(pieces), benchmark::Counter::kIsRate);
-}
-BENCHMARK(BM_PiecesCopied);
 
 // The byte filter over the same lines, for an asset on none of them: what
 // the search spends on each byte of a large file.

@@ -13,7 +13,7 @@
 #include "check/check.h"
 
 #include "exchange/exchange.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -26,19 +26,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char CTRL_Z = 0x1A;
-
-bool is_delimiter(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
-
-// The key under which lines of one asset meet: ASCII letters folded, as
-// same_asset compares them, nothing else.
-std::string asset_key(const char* token, std::size_t length) {
-    std::string key(token, length);
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return key;
-}
 
 // Where a line of the file was met: its physical line and its piece.
 struct place {
@@ -211,7 +198,7 @@ std::string quoted(const char* token, std::size_t length) {
 void check_nul(file_check& fc, const place& at, const std::string& text, std::size_t said) {
     if (said == text.size()) return;
     for (std::size_t i = said + 1; i < text.size(); ++i) {
-        if (text[i] == '\0' || is_delimiter(text[i])) continue;
+        if (text[i] == '\0' || is_data_delimiter(text[i])) continue;
         finding(fc, at, false,
                 "a NUL character at column " +
                     std::to_string(piece_column(at.piece) + long(said)) +
@@ -226,7 +213,7 @@ void note_lone_crs(file_check& fc, const place& at, const char* text, std::size_
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '\r') {
             if (fc.crs_waiting++ == 0) fc.first_waiting = piece_column(at.piece) + long(i);
-        } else if (fc.crs_waiting && !is_delimiter(text[i])) {
+        } else if (fc.crs_waiting && !is_data_delimiter(text[i])) {
             if (fc.crs_joining == 0) fc.first_joining = fc.first_waiting;
             fc.crs_joining += fc.crs_waiting;
             fc.crs_waiting = 0;
@@ -259,7 +246,7 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
     if (at.piece > 1 && nominal) fc.further.back().asset = asset_text;
     if (!nominal) return;
 
-    asset_lines& a = fc.assets[asset_key(asset_text.data(), asset_text.size())];
+    asset_lines& a = fc.assets[folded_asset(asset_text.data(), asset_text.size())];
     const std::string nominal_text(nominal, n);
     double value = 0;
     const bool number = nr3_value(nominal, n, value) == 1;
@@ -383,18 +370,23 @@ void finish_line(file_check& fc) {
     fc.line_length = 0;
 }
 
-// Where the first Ctrl-Z of the file is, and whether anything but blanks
-// and line ends follows it.
+// Where the Ctrl-Z that ended the reading stands (line and column), and
+// whether anything but blanks and line ends follows it.
 struct ctrl_z_place {
-    bool found = false;
     long line = 1;
     long column = 1;
     long long bytes_after = 0;
     bool text_after = false;
 };
 
-int find_ctrl_z(std::FILE* file, ctrl_z_place& z, int& error_number) {
+int describe_ctrl_z(std::FILE* file, unsigned long long offset, ctrl_z_place& z, int& error_number) {
+    if (std::fseek(file, 0, SEEK_SET) != 0) {
+        error_number = errno ? errno : EIO;
+        return 0;
+    }
+    std::clearerr(file);
     std::vector<char> buf(64 * 1024);
+    unsigned long long at = 0;
     for (;;) {
         errno = 0;
         const std::size_t got = std::fread(buf.data(), 1, buf.size(), file);
@@ -403,13 +395,13 @@ int find_ctrl_z(std::FILE* file, ctrl_z_place& z, int& error_number) {
             error_number = errno ? errno : EIO;
             return 0;
         }
-        for (std::size_t i = 0; i < got; ++i) {
+        for (std::size_t i = 0; i < got; ++i, ++at) {
             const char c = buf[i];
-            if (z.found) {
+            if (at > offset) {
                 ++z.bytes_after;
-                if (c != CTRL_Z && !is_delimiter(c)) z.text_after = true;
-            } else if (c == CTRL_Z) {
-                z.found = true;
+                if (c != TEXT_END_OF_FILE && !is_data_delimiter(c)) z.text_after = true;
+            } else if (at == offset) {
+                continue;
             } else if (c == '\n') {
                 ++z.line;
                 z.column = 1;
@@ -436,18 +428,9 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
         return result;
     };
 
-    ctrl_z_place z;
-    if (!find_ctrl_z(file, z, error_number)) return done(0);
-    if (std::fseek(file, 0, SEEK_SET) != 0) {
-        error_number = errno ? errno : EIO;
-        return done(0);
-    }
-    std::clearerr(file);
-
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, file);
     std::string text;
-    text.reserve(DATA_LINE_LIMIT);
     bool had_end = true;
     place at;
     for (;;) {
@@ -456,13 +439,16 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
             ++at.line;
             at.piece = 0;
         }
-        const text_read_result got = text_read_line(*reader, DATA_LINE_LIMIT, text, had_end);
+        const char* data = nullptr;
+        std::size_t length = 0;
+        const text_read_result got = data_read_piece(*reader, data, length, had_end);
         if (got == TEXT_END) break;
         if (got == TEXT_FAILED) {
             finish_line(fc);
             error_number = reader->error;
             return done(0);
         }
+        text.assign(data, length);
         if (++at.piece == 1) {
             ++fc.counts.lines;
             fc.line = at.line;
@@ -477,10 +463,15 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
     }
     finish_line(fc);
 
-    if (z.found && z.text_after)
-        add_finding(fc, out, z.line, false,
-                    "Ctrl-Z at column " + std::to_string(z.column) + " ends the file; the " +
-                        std::to_string(z.bytes_after) + " bytes after it are never read");
+    // Text mode ended the file at a Ctrl-Z: say where, when text follows.
+    ctrl_z_place z;
+    if (reader->ctrl_z) {
+        if (!describe_ctrl_z(file, reader->ctrl_z_at, z, error_number)) return done(0);
+        if (z.text_after)
+            add_finding(fc, out, z.line, false,
+                        "Ctrl-Z at column " + std::to_string(z.column) + " ends the file; the " +
+                            std::to_string(z.bytes_after) + " bytes after it are never read");
+    }
     return done(1);
 }
 

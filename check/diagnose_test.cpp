@@ -1,7 +1,7 @@
 // The checks of one data file: each kind of problem at its line, with its
 // text, and nothing for what a lookup reads without trouble.
 #include "check/check.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "check/check.h"
 
 #include "exchange/exchange.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "platform/platform.h"
 
 #include <cerrno>

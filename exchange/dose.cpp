@@ -5,6 +5,7 @@
 // text followed by PASS, FAIL or the result number.
 #include "exchange/error_box.h"
 #include "exchange/exchange.h"
+#include "exchange/text_mode.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -13,13 +14,6 @@
 namespace {
 
 int register_count(int extended) { return extended ? REGISTERS_EXTENDED : REGISTERS_STANDARD; }
-
-// Reads one whole line, however long. Returns TEXT_LINE, TEXT_END or
-// TEXT_FAILED.
-text_read_result next_line(text_reader& r, std::string& line) {
-    bool had_end = false;
-    return text_read_line(r, 0, line, had_end);
-}
 
 int fail_reading(std::FILE* f, const std::string& what, const std::string& path) {
     std::fclose(f);
@@ -65,7 +59,7 @@ int get_dose(const char* ini_path, register_set& rs, int extended) {
     // A file that cannot be read at all (a directory, an I/O error) is told
     // as one that cannot be opened; running out of lines is told per line.
     auto take = [&](const std::string& what) -> int {
-        text_read_result got = next_line(*reader, line);
+        text_read_result got = text_read_line(*reader, line);
         if (got == TEXT_LINE) return 1;
         if (got == TEXT_FAILED) {
             std::fclose(f);

@@ -8,10 +8,11 @@
 // (`get_dose`) and writes one back (`put_dose`) so that the file is always
 // either the old one or the complete new one.
 //
-// It also owns the number syntax every TALLIX reader accepts, the "%.12g"
-// format every writer and message uses, and the text mode in which every
-// TALLIX file is read and written. None of these depend on the C runtime's
-// strtod/printf, so all platforms read and write exactly the same bytes.
+// It also owns the number syntax every TALLIX reader accepts and the
+// "%.12g" format every writer and message uses, for other VORNAX helpers
+// too. Neither depends on the C runtime's strtod/printf, so all platforms
+// read and write exactly the same bytes. (Text mode, in which every TALLIX
+// file is read, is the library's own: text_mode.h.)
 //
 // Each failure is told to the operator in a message box (caption "Error")
 // before the operation returns 0. The library keeps one process-wide value:
@@ -20,7 +21,6 @@
 #define TALLIX_EXCHANGE_H
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
 // ---------------------------------------------------------------- registers
@@ -122,63 +122,5 @@ void append_number(std::string& out, double value);
 
 /// append_number into a fresh string.
 std::string format_number(double value);
-
-// ---------------------------------------------------------------- text mode
-
-/// Reading a file in text mode, the same on every platform: CR LF is one
-/// line end, a CR not followed by LF stays in the line, and Ctrl-Z (0x1A)
-/// ends the file. The file is read in large blocks; memory use is constant.
-struct text_reader {
-    std::FILE* file = nullptr;
-    std::size_t pos = 0;
-    std::size_t len = 0;
-    bool ended = false;   ///< end of file or Ctrl-Z reached
-    int error = 0;        ///< errno of a failed read, 0 when none
-    char buf[64 * 1024];
-};
-
-enum text_read_result { TEXT_END = 0, TEXT_LINE = 1, TEXT_FAILED = 2 };
-
-/// Starts reading `file` from its current position.
-void text_reader_start(text_reader& r, std::FILE* file);
-
-/// Reads the next line into `line`, without its line end. With a non-zero
-/// `limit` at most `limit` characters are taken, the line end counting as
-/// one, so a longer line comes back in pieces of `limit` characters, each
-/// one line. `had_line_end` tells whether the line end was taken.
-/// Returns TEXT_LINE, TEXT_END when nothing is left, or TEXT_FAILED on a
-/// read error (`r.error` holds its errno).
-text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& line,
-                                bool& had_line_end);
-
-/// Reads the next line exactly as text_read_line does with the same `limit`,
-/// without copying it: `data` points into the reader's buffer at the
-/// line's `length` characters and stays valid until the next read from `r`.
-/// `limit` must be at least 1 and below the buffer's size. A Ctrl-Z is
-/// looked for once per block as the block is read, so a reader is read
-/// with text_read_piece or with text_read_line, not with both.
-text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*& data,
-                                 std::size_t& length, bool& had_line_end);
-
-/// Moves the unread characters (from `r.pos` on) to the front of the buffer
-/// and reads more behind them. A Ctrl-Z among the new characters ends the
-/// file there: the block is cut at it. Returns 1 when new characters came,
-/// 0 at the end of the file, after a Ctrl-Z, or on a read error (`r.error`).
-int text_read_more(text_reader& r);
-
-enum text_cut_result { TEXT_CUT_NOTHING = 0, TEXT_CUT = 1, TEXT_CUT_NEEDS_MORE = 2 };
-
-/// Cuts the piece that starts at `p`, with `avail` characters known there,
-/// exactly as text_read_piece reads it: sets `length` (its characters,
-/// without the line end), `used` (the characters it takes, line end
-/// included) and `had_line_end`, and returns TEXT_CUT. Returns
-/// TEXT_CUT_NEEDS_MORE when the characters after `avail` could change the
-/// piece and `at_end` does not say that none come, TEXT_CUT_NOTHING when
-/// nothing is left at the end.
-text_cut_result text_cut_piece(const char* p, std::size_t avail, std::size_t limit, bool at_end,
-                               std::size_t& length, std::size_t& used, bool& had_line_end);
-
-/// Appends `text` and a CR LF line end, as text mode writes a line.
-void text_append_line(std::string& out, const std::string& text);
 
 #endif

@@ -1,55 +1,11 @@
-// Text mode over binary files, the same on every platform. VORNAX's files
-// come from Windows: lines end in CR LF, and a Ctrl-Z may mark the end of
-// the file. The reader works on large blocks and finds line ends with
-// memchr, so a line costs little more than the copy of its characters.
-#include "exchange/exchange.h"
+// Text mode over binary files, the same on every platform. The reader works
+// on large blocks: a Ctrl-Z is looked for once per block as it is read, and
+// a piece is cut with memchr, so a line costs little more than a look at
+// its characters.
+#include "exchange/text_mode.h"
 
 #include <cerrno>
 #include <cstring>
-
-namespace {
-
-constexpr char CTRL_Z = 0x1A;
-
-// Makes sure at least one unread character is in the buffer, keeping the
-// unread tail. Returns false at end of file or on a read error.
-bool fill(text_reader& r) {
-    if (r.pos < r.len) return true;
-    if (r.ended || r.error) return false;
-    r.pos = 0;
-    r.len = 0;
-    errno = 0;
-    std::size_t got = std::fread(r.buf, 1, sizeof r.buf, r.file);
-    if (got == 0) {
-        if (std::ferror(r.file)) r.error = errno ? errno : EIO;
-        else r.ended = true;
-        return false;
-    }
-    r.len = got;
-    return true;
-}
-
-// Looks at the character after a CR at the end of the buffer: moves the CR
-// to the front and reads more behind it. Returns the character after the
-// CR, or -1 when there is none.
-int peek_after_cr(text_reader& r) {
-    if (r.pos + 1 < r.len) return static_cast<unsigned char>(r.buf[r.pos + 1]);
-    r.buf[0] = '\r';
-    r.pos = 0;
-    r.len = 1;
-    if (r.ended || r.error) return -1;
-    errno = 0;
-    std::size_t got = std::fread(r.buf + 1, 1, sizeof r.buf - 1, r.file);
-    if (got == 0) {
-        if (std::ferror(r.file)) r.error = errno ? errno : EIO;
-        else r.ended = true;
-        return -1;
-    }
-    r.len = 1 + got;
-    return static_cast<unsigned char>(r.buf[1]);
-}
-
-}  // namespace
 
 void text_reader_start(text_reader& r, std::FILE* file) {
     r.file = file;
@@ -57,56 +13,16 @@ void text_reader_start(text_reader& r, std::FILE* file) {
     r.len = 0;
     r.ended = false;
     r.error = 0;
-}
-
-text_read_result text_read_line(text_reader& r, std::size_t limit, std::string& line,
-                                bool& had_line_end) {
-    line.clear();
-    had_line_end = false;
-    while (limit == 0 || line.size() < limit) {
-        if (!fill(r)) break;
-        const char* start = r.buf + r.pos;
-        std::size_t avail = r.len - r.pos;
-        if (limit != 0 && avail > limit - line.size()) avail = limit - line.size();
-
-        // The run of ordinary characters ends at the first LF, CR or Ctrl-Z.
-        std::size_t run = avail;
-        if (const void* lf = std::memchr(start, '\n', run)) run = std::size_t(static_cast<const char*>(lf) - start);
-        if (const void* cr = std::memchr(start, '\r', run)) run = std::size_t(static_cast<const char*>(cr) - start);
-        if (const void* z = std::memchr(start, CTRL_Z, run)) run = std::size_t(static_cast<const char*>(z) - start);
-        line.append(start, run);
-        r.pos += run;
-        if (run == avail) continue;
-
-        const char c = r.buf[r.pos];
-        if (c == '\n') {
-            ++r.pos;
-            had_line_end = true;
-            break;
-        }
-        if (c == CTRL_Z) {
-            r.ended = true;
-            r.pos = r.len;  // nothing after a Ctrl-Z is ever read
-            break;
-        }
-        // A CR: with an LF after it, the two are one line end.
-        if (peek_after_cr(r) == '\n') {
-            r.pos += 2;
-            had_line_end = true;
-            break;
-        }
-        line.push_back('\r');
-        ++r.pos;
-    }
-    if (r.error) return TEXT_FAILED;
-    if (line.empty() && !had_line_end) return TEXT_END;
-    return TEXT_LINE;
+    r.base = 0;
+    r.ctrl_z = false;
+    r.ctrl_z_at = 0;
 }
 
 int text_read_more(text_reader& r) {
     if (r.ended || r.error) return 0;
     const std::size_t tail = r.len - r.pos;
     if (tail && r.pos) std::memmove(r.buf, r.buf + r.pos, tail);
+    r.base += r.pos;
     r.pos = 0;
     r.len = tail;
     errno = 0;
@@ -117,9 +33,11 @@ int text_read_more(text_reader& r) {
         return 0;
     }
     // Nothing after a Ctrl-Z is ever looked at: the block is cut there.
-    if (const void* z = std::memchr(r.buf + tail, CTRL_Z, got)) {
+    if (const void* z = std::memchr(r.buf + tail, TEXT_END_OF_FILE, got)) {
         got = std::size_t(static_cast<const char*>(z) - (r.buf + tail));
         r.ended = true;
+        r.ctrl_z = true;
+        r.ctrl_z_at = r.base + tail + got;
     }
     r.len = tail + got;
     return 1;
@@ -179,6 +97,24 @@ text_read_result text_read_piece(text_reader& r, std::size_t limit, const char*&
         if (r.error) return TEXT_FAILED;
         if (cut == TEXT_CUT_NOTHING || r.pos == r.len) return TEXT_END;
         // The end of the file came while more was wanted: cut again knowing it.
+    }
+}
+
+text_read_result text_read_line(text_reader& r, std::string& line) {
+    // Half a block a piece leaves room to move the rest of a line forward.
+    constexpr std::size_t PIECE = sizeof r.buf / 2;
+    line.clear();
+    bool any = false;
+    for (;;) {
+        const char* data = nullptr;
+        std::size_t length = 0;
+        bool had_end = false;
+        const text_read_result got = text_read_piece(r, PIECE, data, length, had_end);
+        if (got == TEXT_FAILED) return TEXT_FAILED;
+        if (got == TEXT_END) return any ? TEXT_LINE : TEXT_END;
+        line.append(data, length);
+        any = true;
+        if (had_end) return TEXT_LINE;
     }
 }
 

@@ -1,5 +1,6 @@
-// Text mode: CR LF, lone CR, Ctrl-Z, pieces of a line limit, block edges.
-#include "exchange/exchange.h"
+// Text mode: CR LF, lone CR, Ctrl-Z, pieces of a line limit, whole lines,
+// block edges.
+#include "exchange/text_mode.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@ std::ostream& operator<<(std::ostream& os, const piece& p) {
     return os << '[' << p.text << (p.had_end ? "|end]" : "]");
 }
 
+// The pieces of `content` with `limit`; with `limit` 0 its whole lines
+// (text_read_line, which tells no line end: a line is taken to have one).
 std::vector<piece> read_all(const std::string& content, std::size_t limit) {
     std::FILE* f = std::tmpfile();
     std::fwrite(content.data(), 1, content.size(), f);
@@ -27,9 +30,16 @@ std::vector<piece> read_all(const std::string& content, std::size_t limit) {
     auto r = std::make_unique<text_reader>();
     text_reader_start(*r, f);
     std::vector<piece> out;
-    std::string line;
-    bool had_end = false;
-    while (text_read_line(*r, limit, line, had_end) == TEXT_LINE) out.push_back({line, had_end});
+    if (limit == 0) {
+        std::string line;
+        while (text_read_line(*r, line) == TEXT_LINE) out.push_back({line, true});
+    } else {
+        const char* data = nullptr;
+        std::size_t length = 0;
+        bool had_end = false;
+        while (text_read_piece(*r, limit, data, length, had_end) == TEXT_LINE)
+            out.push_back({std::string(data, length), had_end});
+    }
     std::fclose(f);
     return out;
 }
@@ -45,10 +55,12 @@ TEST(TextMode, ReadsLinesAsWindowsTextModeDoes) {
     const text_case cases[] = {
         {"crlf and lf", "a\r\nb\n", 0, {{"a", true}, {"b", true}}},
         {"lone cr stays", "a\rb\r\n", 0, {{"a\rb", true}}},
-        {"cr at the very end", "a\r", 0, {{"a\r", false}}},
+        {"cr at the very end", "a\r", 254, {{"a\r", false}}},
+        {"cr at the very end, whole lines", "a\r", 0, {{"a\r", true}}},
         {"cr cr lf", "a\r\r\n", 0, {{"a\r", true}}},
-        {"no final line end", "abc", 0, {{"abc", false}}},
-        {"ctrl-z ends the file", std::string("ab\x1A" "cd\n", 6), 0, {{"ab", false}}},
+        {"no final line end", "abc", 254, {{"abc", false}}},
+        {"ctrl-z ends the file", std::string("ab\x1A" "cd\n", 6), 254, {{"ab", false}}},
+        {"ctrl-z ends a whole line", std::string("ab\x1A" "cd\n", 6), 0, {{"ab", true}}},
         {"ctrl-z alone", "\x1A\n", 0, {}},
         {"empty file", "", 0, {}},
         {"empty lines", "\n\r\n", 0, {{"", true}, {"", true}}},
@@ -64,8 +76,8 @@ TEST(TextMode, ReadsLinesAsWindowsTextModeDoes) {
 TEST(TextMode, CrLfAcrossABlockEdgeIsOneLineEnd) {
     const std::size_t block = sizeof(text_reader::buf);
     std::string a(block - 1, 'x');
-    EXPECT_EQ(read_all(a + "\r\ny", 0), (std::vector<piece>{{a, true}, {"y", false}}));
-    EXPECT_EQ(read_all(a + "\ry", 0), (std::vector<piece>{{a + "\ry", false}}));
+    EXPECT_EQ(read_all(a + "\r\ny", 0), (std::vector<piece>{{a, true}, {"y", true}}));
+    EXPECT_EQ(read_all(a + "\ry", 0), (std::vector<piece>{{a + "\ry", true}}));
     std::string b(3 * block + 17, 'z');
     EXPECT_EQ(read_all(b + "\n", 0), (std::vector<piece>{{b, true}}));
 }
@@ -86,10 +98,29 @@ TEST(TextMode, AReadErrorIsNotEndOfFile) {
     auto r = std::make_unique<text_reader>();
     text_reader_start(*r, f);
     std::string line;
-    bool had_end = false;
-    EXPECT_EQ(text_read_line(*r, 254, line, had_end), TEXT_FAILED);
+    EXPECT_EQ(text_read_line(*r, line), TEXT_FAILED);
     EXPECT_EQ(r->error, EISDIR);
     std::fclose(f);
+}
+
+TEST(TextMode, TellsWhereACtrlZEndedTheFile) {
+    const std::size_t block = sizeof(text_reader::buf);
+    for (std::size_t at : {std::size_t(0), std::size_t(5), block - 1, block, 3 * block + 7}) {
+        const std::string content = std::string(at, 'x') + "\x1A" + "after\x1A";
+        std::FILE* f = std::tmpfile();
+        std::fwrite(content.data(), 1, content.size(), f);
+        std::rewind(f);
+        auto r = std::make_unique<text_reader>();
+        text_reader_start(*r, f);
+        const char* data = nullptr;
+        std::size_t length = 0, total = 0;
+        bool had_end = false;
+        while (text_read_piece(*r, 254, data, length, had_end) == TEXT_LINE) total += length;
+        std::fclose(f);
+        EXPECT_EQ(total, at);
+        EXPECT_TRUE(r->ctrl_z) << at;
+        EXPECT_EQ(r->ctrl_z_at, at);
+    }
 }
 
 TEST(TextMode, WritesCrLf) {

@@ -1,6 +1,7 @@
-// The zero-copy piece reader against the copying line reader: the same
-// pieces, line ends and failures, at block edges, Ctrl-Z and read errors.
-#include "exchange/exchange.h"
+// The piece reader and the whole-line reader against a plain model of text
+// mode that walks the characters one by one: the same pieces, line ends and
+// failures, at block edges, Ctrl-Z and read errors.
+#include "exchange/text_mode.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -44,18 +45,48 @@ std::ostream& operator<<(std::ostream& os, const reading& r) {
     return os;
 }
 
-reading read_with_lines(const std::string& content, std::size_t limit, std::size_t fail_at) {
-    failing_source s{content, fail_at};
-    std::FILE* f = open_failing_source(s);
-    auto r = std::make_unique<text_reader>();
-    text_reader_start(*r, f);
+// Text mode character by character: a Ctrl-Z ends the file, CR LF is one
+// line end, a lone CR stays, a piece is at most `limit` characters with the
+// line end counting as one. A read error at `fail_at` comes after every
+// piece that the characters before it decide.
+reading read_with_lines(const std::string& all, std::size_t limit, std::size_t fail_at) {
+    const std::size_t z = all.find('\x1A');
+    const bool fails = fail_at != std::size_t(-1) && (z == std::string::npos || fail_at <= z);
+    const std::string content = z == std::string::npos || fails ? all : all.substr(0, z);
     reading out;
-    std::string line;
-    bool had_end = false;
-    while ((out.last = text_read_line(*r, limit, line, had_end)) == TEXT_LINE)
-        out.pieces.push_back({line, had_end});
-    out.error = r->error;
-    std::fclose(f);
+    std::size_t pos = 0;
+    for (;;) {
+        std::string text;
+        bool had_end = false;
+        std::size_t p = pos;
+        while (text.size() < limit && p < content.size()) {
+            const char c = content[p];
+            if (c == '\n') {
+                ++p;
+                had_end = true;
+                break;
+            }
+            if (c == '\r' && p + 1 < content.size() && content[p + 1] == '\n' && text.size() + 1 <= limit) {
+                p += 2;
+                had_end = true;
+                break;
+            }
+            text += c;
+            ++p;
+        }
+        if (text.empty() && !had_end) break;
+        if (fails) {
+            // Decided by the characters before the error: a line end, or a
+            // full piece whose last character is no CR an LF might join,
+            // with nothing more needed to see it.
+            const bool decided = p < fail_at || (p == fail_at && (had_end || (text.size() == limit && text.back() != '\r')));
+            if (!decided) break;
+        }
+        out.pieces.push_back({text, had_end});
+        pos = p;
+    }
+    out.last = fails ? TEXT_FAILED : TEXT_END;
+    out.error = fails ? EIO : 0;
     return out;
 }
 
@@ -77,7 +108,7 @@ reading read_with_pieces(const std::string& content, std::size_t limit, std::siz
 
 constexpr std::size_t NEVER = std::size_t(-1);
 
-TEST(TextPiece, GivesThePiecesTheLineReaderGives) {
+TEST(TextPiece, GivesThePiecesOfTheModel) {
     const std::string x(BLOCK - 1, 'x');
     struct piece_case {
         const char* name;
@@ -113,7 +144,7 @@ TEST(TextPiece, GivesThePiecesTheLineReaderGives) {
     }
 }
 
-TEST(TextPiece, AReadErrorEndsAsTheLineReaderEnds) {
+TEST(TextPiece, AReadErrorEndsAsInTheModel) {
     // The error comes after the first block, anywhere in a line, at a CR or
     // right after a complete piece.
     std::string content(BLOCK - 5, 'a');
@@ -150,6 +181,29 @@ TEST(TextPiece, RandomFilesGiveTheSamePieces) {
         const std::size_t fail_at = rng() % 5 ? NEVER : rng() % (content.size() + 1);
         EXPECT_EQ(read_with_pieces(content, limit, fail_at), read_with_lines(content, limit, fail_at))
             << "round " << round << " limit " << limit;
+    }
+}
+
+// Whole lines are the model's pieces of a line joined, whatever their length.
+TEST(TextPiece, WholeLinesAreThePiecesJoined) {
+    const std::string x(BLOCK - 1, 'x');
+    for (const std::string& content : {std::string("a\r\nb\n\r\nc"), x + "\r\ny\r", std::string(3 * BLOCK + 17, 'w') + "\n" + "v",
+                                       std::string("ab\r\x1A" "cd\n"), std::string(BLOCK / 2, 'h') + "\r\n"}) {
+        std::vector<std::string> lines;
+        std::string line;
+        for (const piece& p : read_with_lines(content, std::size_t(-1) / 2, NEVER).pieces) {
+            line += p.text;
+            if (p.had_end) lines.push_back(line), line.clear();
+        }
+        if (!line.empty()) lines.push_back(line);
+        failing_source s{content, NEVER};
+        std::FILE* f = open_failing_source(s);
+        auto r = std::make_unique<text_reader>();
+        text_reader_start(*r, f);
+        std::vector<std::string> got;
+        while (text_read_line(*r, line) == TEXT_LINE) got.push_back(line);
+        std::fclose(f);
+        EXPECT_EQ(got, lines) << content.size();
     }
 }
 

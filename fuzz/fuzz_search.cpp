@@ -8,7 +8,7 @@
 // numbers counted and without.
 #include "exchange/exchange.h"
 #include "fuzz/number_model.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "platform/platform.h"
 
 #include <cmath>

@@ -1,6 +1,7 @@
 // The tool's entry: cut the command line into its four arguments and start
 // the lookup, or tell the operator which argument is missing.
 #include "lookup/lookup.h"
+#include "platform/platform.h"
 
 namespace {
 

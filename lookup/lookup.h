@@ -5,7 +5,10 @@
 //
 // The tool's routines return an outcome code, the answer a message box gives
 // for the operator's choice: found (also OK), give up (Cancel), try again
-// (Retry). Only the entry turns the run into an exit status.
+// (Retry). Only the entry (tallix_entry, declared for the program start in
+// platform/platform.h) turns the run into an exit status. The search's
+// workings, for tallix-check and the tests, are in search.h; the data-file
+// rules in data_file.h.
 #ifndef TALLIX_LOOKUP_H
 #define TALLIX_LOOKUP_H
 
@@ -25,14 +28,7 @@ enum : int { OUTCOME_FOUND = 1, OUTCOME_GIVE_UP = 2, OUTCOME_RETRY = 4, OUTCOME_
 /// before the lookup says it cannot be read ("errno = 16.", busy).
 constexpr int DATA_FILE_READS = 5;
 
-/// Data-file lines are read in pieces of at most this many characters.
-constexpr std::size_t DATA_LINE_LIMIT = 254;
-
 // ------------------------------------------------------------ entry and run
-
-/// The whole lookup for one command line (the text after the program's
-/// name). Returns the exit status: 0 when a value was found, else 1.
-int tallix_entry(const char* command_line);
 
 /// Cuts `text` in place at every run of spaces and commas and points
 /// `args` at the first four tokens. Returns how many were found (0 to 4);
@@ -82,39 +78,6 @@ int read_nr3(const char* token, std::size_t length, const char* ini_path, regist
 /// relative 1e-11 at each end, else 0.
 int in_tolerance(double value, double low, double high);
 
-/// Finds the first token of a data-file line at or after `p` (before `end`):
-/// returns its start and sets `length`, or returns nullptr when none is left.
-/// `p` is moved past the token.
-const char* next_data_token(const char*& p, const char* end, std::size_t& length);
-
-/// Returns 1 when the token equals `asset`, ASCII letters without regard to
-/// case.
-int same_asset(const char* token, std::size_t length, const char* asset);
-
-/// Returns 1 when the first token of the piece [p, end) may be the asset
-/// `folded` (written in lower case) followed by a delimiter, so that the
-/// piece has to be examined; 0 when it surely is for another asset or
-/// carries nothing after the asset. Only tells what to skip cheaply.
-int may_be_asset(const char* p, const char* end, const std::string& folded);
-
-/// The byte filter that finds where the asset may begin: its first and last
-/// characters, each as (byte | fold) == want, fold being 0x20 for a letter so
-/// that both cases pass.
-struct asset_filter {
-    std::size_t length = 0;  ///< characters of the asset
-    unsigned char first_fold = 0, first_want = 0;
-    unsigned char last_fold = 0, last_want = 0;
-};
-
-/// Sets up `f` for the `length` characters of `asset`.
-void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
-
-/// Returns the first position q in [p, end - f.length] whose first and last
-/// asset characters pass the filter, or nullptr when there is none. Only
-/// tells where to look closer: every start of the asset passes, and others
-/// may.
-const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
-
 /// Searches the data file `file` (open for reading at its start) for the
 /// first line of `asset` at `nominal`. Returns OUTCOME_FOUND with the value
 /// in rs.MEM, or the outcome of the report made. `data_path` is only shown.
@@ -123,26 +86,5 @@ const char* next_asset_candidate(const asset_filter& f, const char* p, const cha
 /// returned instead.
 int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs);
-
-/// Where a search stopped: the piece of the data file that found the value
-/// or caused the report.
-struct search_stop {
-    long line = 0;      ///< line of the file (from 1) the piece belongs to; 0: end of file or not counted
-    long piece = 0;     ///< piece of that line (from 1); a line longer than the limit has several
-    std::string text;   ///< the piece as read, without its line end
-};
-
-/// How a search tells a failure: report_error in tallix; a checker that
-/// writes no registers and shows no boxes records the text instead.
-using error_reporter = int (*)(const std::string& text, int retryable, const char* ini_path,
-                               register_set& rs);
-
-/// search_data_file with its failures told through `report`, also telling
-/// in `stop` where it stopped. The line number costs a count of every line
-/// end on the way; with `count_lines` 0 it is not counted and `stop.line`
-/// is left 0.
-int search_data_file_at(const char* data_path, std::FILE* file, const char* asset,
-                        double nominal, const char* ini_path, register_set& rs,
-                        search_stop& stop, error_reporter report, int count_lines = 1);
 
 #endif

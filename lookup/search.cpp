@@ -10,7 +10,7 @@
 // whether the place begins the first token of a piece. Only such pieces are
 // cut and examined, exactly as a line-by-line reading would examine them.
 // Memory stays the same whatever the size of the file.
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "platform/platform.h"
 
 #include <cmath>
@@ -19,10 +19,6 @@
 #include <memory>
 
 namespace {
-
-bool is_delimiter(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
-
-char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 // The relative tolerance of a nominal match: the double nearest 1e-11.
 constexpr double TOLERANCE = 1e-11;
@@ -45,31 +41,16 @@ int in_tolerance(double value, double low, double high) {
     return value <= high + std::fabs(high) * TOLERANCE ? 1 : 0;
 }
 
-const char* next_data_token(const char*& p, const char* end, std::size_t& length) {
-    while (p < end && is_delimiter(*p)) ++p;
-    if (p == end) return nullptr;
-    const char* start = p;
-    while (p < end && !is_delimiter(*p)) ++p;
-    length = std::size_t(p - start);
-    return start;
-}
-
-int same_asset(const char* token, std::size_t length, const char* asset) {
-    for (std::size_t i = 0; i < length; ++i)
-        if (asset[i] == '\0' || lower_ascii(token[i]) != lower_ascii(asset[i])) return 0;
-    return asset[length] == '\0' ? 1 : 0;
-}
-
 // Most lines of a big file are for other assets; they are turned away here
 // after a character or two. A line that ends right after the asset (at its
 // end or at a NUL) has no nominal and is skipped either way.
 int may_be_asset(const char* p, const char* end, const std::string& folded) {
-    while (p < end && is_delimiter(*p)) ++p;
+    while (p < end && is_data_delimiter(*p)) ++p;
     const std::size_t n = folded.size();
     if (std::size_t(end - p) <= n) return 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (lower_ascii(p[i]) != folded[i]) return 0;
-    return is_delimiter(p[n]) ? 1 : 0;
+        if (fold_asset_char(p[i]) != folded[i]) return 0;
+    return is_data_delimiter(p[n]) ? 1 : 0;
 }
 
 namespace {
@@ -183,22 +164,22 @@ int look_at(const text_reader& r, scan_state& s, std::size_t at, const lookup_re
     const std::size_t n = q.folded.size();
     const char* const c = r.buf + at;
     for (std::size_t i = 0; i < n; ++i)
-        if (lower_ascii(c[i]) != q.folded[i]) return GO_ON;
+        if (fold_asset_char(c[i]) != q.folded[i]) return GO_ON;
     if (at + n == r.len) return r.ended ? GO_ON : NEEDS_MORE;
     // After the asset a delimiter, and not the line's end: a nominal may follow.
-    if (!is_delimiter(c[n]) || c[n] == '\n') return GO_ON;
+    if (!is_data_delimiter(c[n]) || c[n] == '\n') return GO_ON;
 
     const std::size_t column = column_at(r, s, at);
     // Most places lie in a line's first piece: no division for them.
     const std::size_t into = column < DATA_LINE_LIMIT ? column : column % DATA_LINE_LIMIT;
     const std::size_t start = at - into;
     for (std::size_t i = start; i < at; ++i)
-        if (!is_delimiter(r.buf[i])) return GO_ON;
+        if (!is_data_delimiter(r.buf[i])) return GO_ON;
 
     std::size_t length = 0, used = 0;
     bool had_end = false;
     const text_cut_result cut =
-        text_cut_piece(r.buf + start, r.len - start, DATA_LINE_LIMIT, r.ended, length, used, had_end);
+        data_cut_piece(r.buf + start, r.len - start, r.ended, length, used, had_end);
     if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
     if (cut != TEXT_CUT) return GO_ON;
     // No other place in this piece can begin its first token; and where it
@@ -228,7 +209,7 @@ int walk_pieces(const text_reader& r, scan_state& s, std::size_t& pos, int& coun
         std::size_t length = 0, used = 0;
         bool had_end = false;
         const text_cut_result cut =
-            text_cut_piece(buf + pos, len - pos, DATA_LINE_LIMIT, at_end, length, used, had_end);
+            data_cut_piece(buf + pos, len - pos, at_end, length, used, had_end);
         if (cut != TEXT_CUT) {
             if (cut == TEXT_CUT_NEEDS_MORE) result = NEEDS_MORE;
             else count = 0;
@@ -263,7 +244,7 @@ constexpr int WALK_PIECES = 256;
 bool asset_can_match(const std::string& folded) {
     if (folded.empty() || folded.size() + 2 > DATA_LINE_LIMIT) return false;
     for (char c : folded)
-        if (is_delimiter(c)) return false;
+        if (is_data_delimiter(c)) return false;
     return true;
 }
 
@@ -279,9 +260,9 @@ int search_data_file_at(const char* data_path, std::FILE* file, const char* asse
                         double nominal, const char* ini_path, register_set& rs,
                         search_stop& stop, error_reporter report, int count_lines) {
     stop = search_stop();
-    lookup_request q{data_path, asset, asset, nominal, ini_path, report, count_lines, file, false, {}};
+    lookup_request q{data_path, asset, folded_asset(asset, std::strlen(asset)), nominal, ini_path, report,
+                     count_lines, file, false, {}};
     q.versioned = platform_file_version(file, q.before) == 1;
-    for (char& c : q.folded) c = lower_ascii(c);
     const bool can_match = asset_can_match(q.folded);
     asset_filter filter;
     make_asset_filter(q.folded.data(), q.folded.size(), filter);

@@ -2,7 +2,7 @@
 // rules of the data file: the whole file turned into text-mode characters,
 // cut into pieces of 254, each piece cut into tokens. Many random data
 // files, and each must give the same outcome, MEM, messages and stop.
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -377,7 +377,7 @@ result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
     std::size_t length = 0;
     bool had_end = false;
     text_read_result got;
-    while ((got = text_read_piece(*reader, DATA_LINE_LIMIT, data, length, had_end)) == TEXT_LINE) {
+    while ((got = data_read_piece(*reader, data, length, had_end)) == TEXT_LINE) {
         ++piece;
         if (plain_piece(std::string(data, length), asset, nominal, line, piece, r)) break;
         if (had_end) {

@@ -3,7 +3,7 @@
 // they would (ASCII letters in either case). Most of a large data file is
 // turned away here, sixteen positions per step where the processor has
 // SSE2 (every x86-64), one at a time elsewhere.
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -13,7 +13,7 @@ namespace {
 
 // (byte | fold) == want matches a letter in both cases, anything else exactly.
 void filter_char(unsigned char c, unsigned char& fold, unsigned char& want) {
-    const unsigned char lower = (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+    const unsigned char lower = static_cast<unsigned char>(fold_asset_char(static_cast<char>(c)));
     fold = (lower >= 'a' && lower <= 'z') ? 0x20 : 0;
     want = lower;
 }

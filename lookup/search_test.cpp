@@ -1,5 +1,5 @@
 // The data-file search, the tolerance match and the number token check.
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

@@ -34,6 +34,11 @@ enum : int {
     ANSWER_RETRY = 4,
 };
 
+/// The program's own work for one command line (the text after the
+/// program's name), returning the exit status. The start-up files
+/// (start_posix.cpp, start_win32.cpp) call it; the program defines it.
+int tallix_entry(const char* command_line);
+
 /// Shows a task-modal message box without owner window and waits for the
 /// operator. Returns the button pressed (ANSWER_OK, ANSWER_CANCEL,
 /// ANSWER_RETRY), or ANSWER_NONE when no box could be shown.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the exchange library of a configured and built TALLIX build tree
 # into a scratch prefix, then builds and runs a small helper that finds it
-# with find_package(TallixExchange).
+# with find_package(TallixExchange) and reads and writes a real dosdose.dat
+# through it.
 #   check_package.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -18,4 +19,5 @@ cmake -S "$here/consumer" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" \
     -DCMAKE_CXX_COMPILER="$(cache CMAKE_CXX_COMPILER)" -DCMAKE_CXX_FLAGS="$(cache CMAKE_CXX_FLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(cache CMAKE_EXE_LINKER_FLAGS)" >/dev/null
 cmake --build "$work/build" -j 2 >/dev/null
-"$work/build/exchange_consumer"
+mkdir "$work/exchange"
+"$work/build/exchange_consumer" "$work/exchange" </dev/null
