@@ -10,10 +10,4 @@ target_sources(tallix PRIVATE ${PROJECT_BINARY_DIR}/platform/tallix.rc)
 set_property(SOURCE ${PROJECT_BINARY_DIR}/platform/tallix.rc APPEND PROPERTY
              OBJECT_DEPENDS ${TALLIX_MANIFEST_FILE})
 
-if(MINGW)
-  target_link_options(tallix PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
-elseif(MSVC)
-  # The manifest comes from the resource file; the linker must not add one.
-  target_link_options(tallix PRIVATE /MANIFEST:NO)
-  set_property(TARGET tallix PROPERTY MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
-endif()
+target_link_options(tallix PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)

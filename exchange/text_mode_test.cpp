@@ -94,7 +94,8 @@ TEST(TextMode, ALongLineComesInPiecesOf254) {
 TEST(TextMode, AReadErrorIsNotEndOfFile) {
     std::string dir = make_scratch_dir();
     std::FILE* f = std::fopen(dir.c_str(), "rb");
-    ASSERT_NE(f, nullptr);  // POSIX opens a directory, reading it fails
+    // POSIX opens a directory and fails to read it; Windows does not open it.
+    if (!f) GTEST_SKIP() << "a folder cannot be opened as a file here";
     auto r = std::make_unique<text_reader>();
     text_reader_start(*r, f);
     std::string line;

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -395,6 +394,7 @@ result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
 }
 
 TEST(SearchDifferential, AReadErrorStopsWhereThePieceReaderStops) {
+    if (!can_fail_reads()) GTEST_SKIP() << "no file here can be made to fail a read";
     // Every piece complete before the failed read is still examined; the
     // failure is told when the search needs what could not be read.
     data_maker make{std::mt19937(99)};

@@ -131,7 +131,7 @@ TEST_F(SearchTest, AReadErrorIsToldLikeAFailedOpen) {
     register_set rs;
     ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
     std::FILE* f = std::fopen(dir.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
+    if (!f) GTEST_SKIP() << "a folder cannot be opened as a file here";
     EXPECT_EQ(search_data_file("refs", f, "AB12", 10, ini.c_str(), rs), OUTCOME_GIVE_UP);
     std::fclose(f);
     ASSERT_EQ(boxes.shown.size(), 1u);

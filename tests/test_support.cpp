@@ -1,3 +1,5 @@
+// Helpers shared by the unit tests, in portable C++: scratch folders,
+// whole-file reads and writes, and the message-box recorder.
 #include "test_support.h"
 
 #include "exchange/exchange.h"
@@ -5,15 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <dirent.h>
-#include <ftw.h>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
-#include <sys/stat.h>
+namespace fs = std::filesystem;
 
 namespace {
 box_script* g_script = nullptr;
@@ -42,27 +42,34 @@ box_script::~box_script() {
 namespace {
 std::vector<std::string>* g_scratch_dirs = nullptr;
 
-int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
-    std::remove(path);
-    return 0;
-}
-
 // Scratch folders go when the test program ends, whatever the tests left.
 void remove_scratch_dirs() {
-    for (const std::string& dir : *g_scratch_dirs) nftw(dir.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+    for (const std::string& dir : *g_scratch_dirs) {
+        std::error_code ignored;
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ignored);
+        fs::remove_all(dir, ignored);
+    }
 }
 }  // namespace
 
 std::string make_scratch_dir() {
+    static std::mt19937 names(std::random_device{}());
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tallix-test-XXXXXX";
-    if (!mkdtemp(&pattern[0])) std::abort();
-    if (!g_scratch_dirs) {
-        g_scratch_dirs = new std::vector<std::string>;
-        std::atexit(remove_scratch_dirs);
+    const fs::path root = base && *base ? fs::path(base) : fs::temp_directory_path();
+    for (;;) {
+        const fs::path dir = root / ("tallix-test-" + std::to_string(names() % 100000000u));
+        std::error_code error;
+        if (!fs::create_directory(dir, error)) {
+            if (error) std::abort();
+            continue;  // taken
+        }
+        if (!g_scratch_dirs) {
+            g_scratch_dirs = new std::vector<std::string>;
+            std::atexit(remove_scratch_dirs);
+        }
+        g_scratch_dirs->push_back(dir.string());
+        return dir.string();
     }
-    g_scratch_dirs->push_back(pattern);
-    return pattern;
 }
 
 void write_file(const std::string& path, const std::string& content) {
@@ -78,19 +85,14 @@ std::string read_file(const std::string& path) {
 }
 
 bool file_exists(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+    std::error_code ignored;
+    return fs::exists(path, ignored);
 }
 
 std::vector<std::string> list_dir(const std::string& dir) {
     std::vector<std::string> names;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
+    std::error_code ignored;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir, ignored)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -101,29 +103,10 @@ std::string write_host_ini(const std::string& dir) {
     return path;
 }
 
+std::string in_dir(const std::string& dir, const char* name) { return dir + platform_path_separator() + name; }
+
 std::string standard_dose(const std::string& mem, const std::string& mem1, const std::string& mem2) {
     std::string s = mem + "\r\n" + mem1 + "\r\n" + mem2 + "\r\n";
     for (int i = 1; i <= 20; ++i) s += std::to_string(i) + "\r\n";
     return s;
-}
-
-namespace {
-
-ssize_t failing_read(void* cookie, char* buf, std::size_t size) {
-    auto* s = static_cast<failing_source*>(cookie);
-    if (s->pos >= s->fail_at) {
-        errno = EIO;
-        return -1;
-    }
-    const std::size_t n = std::min(size, std::min(s->fail_at, s->content.size()) - s->pos);
-    std::memcpy(buf, s->content.data() + s->pos, n);
-    s->pos += n;
-    return ssize_t(n);
-}
-
-}  // namespace
-
-std::FILE* open_failing_source(failing_source& s) {
-    cookie_io_functions_t io = {failing_read, nullptr, nullptr, nullptr};
-    return fopencookie(&s, "r", io);
 }

@@ -42,10 +42,16 @@ struct failing_source {
 };
 
 /// Opens `s` as a stdio file for reading; `s` must outlive the file.
+/// Where the platform cannot make a read fail (can_fail_reads() false),
+/// only a source that never fails can be opened; others give nullptr.
 std::FILE* open_failing_source(failing_source& s);
+bool can_fail_reads();
 
 /// A VORNAX initialization file in `dir` whose user_data_dir is `dir`; returns its path.
 std::string write_host_ini(const std::string& dir);
+
+/// `name` in folder `dir`, joined as the exchange library joins them.
+std::string in_dir(const std::string& dir, const char* name);
 
 /// The text of a standard exchange file with MEM, MEM1, MEM2 and M 1..20 = 1..20.
 std::string standard_dose(const std::string& mem, const std::string& mem1, const std::string& mem2);
