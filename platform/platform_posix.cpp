@@ -167,9 +167,10 @@ std::string platform_profile_string(const char* ini_path, const char* section,
             continue;
         }
         if (where != INSIDE) continue;
+        // A line without '=' is a key without a value.
         const std::size_t eq = t.find('=');
-        if (eq == std::string::npos || !equal_ignoring_case(c_string(trimmed(t.substr(0, eq))), key)) continue;
-        value = c_string(trimmed(t.substr(eq + 1)));
+        if (!equal_ignoring_case(c_string(trimmed(t.substr(0, eq))), key)) continue;
+        value = eq == std::string::npos ? std::string() : c_string(trimmed(t.substr(eq + 1)));
         if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
             value = value.substr(1, value.size() - 2);
         break;

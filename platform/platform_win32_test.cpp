@@ -58,82 +58,6 @@ int count_files(const std::string& dir) {
     return n;
 }
 
-// `text` (ANSI) as a UTF-16LE file with its byte order mark.
-std::string utf16le(const std::string& text) {
-    static const unsigned short high[32] = {
-        0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-        0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-    std::string out = "\xFF\xFE";
-    for (unsigned char c : text) {
-        const unsigned code = c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c;
-        out += char(code & 0xFF);
-        out += char(code >> 8);
-    }
-    return out;
-}
-
-struct profile_case {
-    const char* name;
-    std::string content;
-    const char* key;
-    std::string value;
-};
-
-// The same rules the POSIX reader follows, checked on the system's own reader.
-TEST(Win32Profile, ReadsVornaxKeysAsTheSystemDoes) {
-    const profile_case cases[] = {
-        {"plain", "[Startup]\r\nprocdir=C:\\P\r\n", "procdir", "C:\\P"},
-        {"lf only", "[Startup]\nprocdir=C:\\P\n", "procdir", "C:\\P"},
-        {"case of section and key", "[ STARTUP ]\r\nProcDir = x \r\n", "procdir", "x"},
-        {"blanks trimmed", "[Startup]\r\n  procdir\t=\t a b \t\r\n", "procdir", "a b"},
-        {"double quotes", "[Startup]\r\nprocdir=\" a \"\r\n", "procdir", " a "},
-        {"single quotes", "[Startup]\r\nprocdir='a'\r\n", "procdir", "a"},
-        {"unmatched quotes stay", "[Startup]\r\nprocdir=\"a'\r\n", "procdir", "\"a'"},
-        {"first key wins", "[Startup]\r\nprocdir=1\r\nprocdir=2\r\n", "procdir", "1"},
-        {"other section", "[Other]\r\nprocdir=1\r\n[Startup]\r\nprocdir=2\r\n", "procdir", "2"},
-        {"key before any section", "procdir=1\r\n[Startup]\r\n", "procdir", ""},
-        {"comment", "[Startup]\r\n;procdir=1\r\nprocdir=2\r\n", "procdir", "2"},
-        {"empty value", "[Startup]\r\nprocdir=\r\n", "procdir", ""},
-        {"equals in value", "[Startup]\r\nprocdir=a=b\r\n", "procdir", "a=b"},
-        {"no final line end", "[Startup]\r\nprocdir=z", "procdir", "z"},
-        {"cut at 259", "[Startup]\r\nprocdir=" + std::string(300, 'v') + "\r\n", "procdir",
-         std::string(259, 'v')},
-        {"missing key", "[Startup]\r\nprocdir=1\r\n", "user_cwd", ""},
-        // Ctrl-Z is a blank, as DOS editors leave it at the end of a file.
-        {"Ctrl-Z after the value", "[Startup]\r\nprocdir=x\x1A\r\n", "procdir", "x"},
-        {"Ctrl-Z inside the value stays", "[Startup]\r\nprocdir=a\x1A" "b\r\n", "procdir", "a\x1A" "b"},
-        {"Ctrl-Z line", "[Startup]\r\n\x1A\r\nprocdir=x\r\n", "procdir", "x"},
-        {"vertical tab and form feed are blanks", "[Startup]\r\nprocdir=\v\fx\v\f\r\n", "procdir", "x"},
-        {"no-break space is no blank", "[Startup]\r\nprocdir=\xA0x\xA0\r\n", "procdir", "\xA0x\xA0"},
-        // A section header runs to the line's last bracket; without one it
-        // opens no section.
-        {"unclosed section", "[Startup\r\nprocdir=x\r\n", "procdir", ""},
-        {"unclosed header keeps the section", "[Startup]\r\n[Other\r\nprocdir=x\r\n", "procdir", "x"},
-        {"last bracket ends the name", "[Startup]x]\r\nprocdir=x\r\n", "procdir", ""},
-        {"text after the bracket", "[Startup] junk\r\nprocdir=x\r\n", "procdir", "x"},
-        // A lone CR ends a line too.
-        {"lone CR ends a line", "[Startup]\rprocdir=x\r\n", "procdir", "x"},
-        {"lone CR ends a value", "[Startup]\r\nprocdir=a\rb\r\n", "procdir", "a"},
-        // A NUL does not end the line, but names and values are C strings.
-        {"value ends at a NUL, blanks before it kept", std::string("[Startup]\r\nprocdir= a \0b\r\n", 25),
-         "procdir", "a "},
-        {"section name ends at a NUL", std::string("[Startup\0junk]\r\nprocdir=x\r\n", 27), "procdir", "x"},
-        {"a NUL first on a line", std::string("[Startup]\r\n\0procdir=x\r\nprocdir=y\r\n", 33), "procdir", "y"},
-        // Notepad's "Unicode": UTF-16LE with its byte order mark.
-        {"UTF-16LE with a byte order mark", utf16le("[Startup]\r\nprocdir=C:\\P\xE9\x80\r\n"), "procdir",
-         "C:\\P\xE9\x80"},
-        {"UTF-16LE without a byte order mark", utf16le("[Startup]\r\nprocdir=x\r\n").substr(2), "procdir", ""},
-    };
-    const std::string dir = make_scratch_dir();
-    int i = 0;
-    for (const profile_case& c : cases) {
-        // A new file each time: the system may keep a profile it has read.
-        const std::string path = dir + "\\t" + std::to_string(i++) + ".ini";
-        write_file(path, c.content);
-        EXPECT_EQ(platform_profile_string(path.c_str(), "Startup", c.key), c.value) << c.name;
-    }
-}
-
 TEST(Win32Profile, BareAndRelativeNamesAreFoundInTheCurrentFolder) {
     const std::string dir = make_scratch_dir();
     CreateDirectoryA((dir + "\\cfg").c_str(), nullptr);
@@ -149,14 +73,6 @@ TEST(Win32Profile, BareAndRelativeNamesAreFoundInTheCurrentFolder) {
     EXPECT_EQ(bare, "here");
     EXPECT_EQ(sub, "below");
     EXPECT_EQ(dotted, "here");
-}
-
-TEST(Win32Profile, MissingFilesAndFoldersReadAsTheDefault) {
-    const std::string dir = make_scratch_dir();
-    EXPECT_EQ(platform_profile_string((dir + "\\none.ini").c_str(), "Startup", "procdir"), "");
-    EXPECT_EQ(platform_profile_string(dir.c_str(), "Startup", "procdir"), "");
-    EXPECT_EQ(platform_profile_string(nullptr, "Startup", "procdir"), "");
-    EXPECT_EQ(platform_profile_string("", "Startup", "procdir"), "");
 }
 
 TEST(Win32Platform, NameExistsCountsFoldersAndJoinsWithBackslash) {

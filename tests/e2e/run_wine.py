@@ -510,7 +510,7 @@ class WindowsUnitTests(WineGroup):
         if not UNIT:
             self.skipTest("no unit-test program given")
         p = subprocess.run(["wine", UNIT], env=SESSION.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, timeout=120)
+                           stderr=subprocess.STDOUT, timeout=300)
         out = p.stdout.decode("latin-1", "replace")
         self.assertEqual(p.returncode, 0, out)
         self.assertRegex(out, r"\[  PASSED  \] \d+ tests?\.")
