@@ -29,12 +29,24 @@ std::string folded_asset(const char* text, std::size_t length);
 
 /// Returns 1 when the token equals `asset`, ASCII letters without regard to
 /// case.
-int same_asset(const char* token, std::size_t length, const char* asset);
+inline int same_asset(const char* token, std::size_t length, const char* asset) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (asset[i] == '\0' || fold_asset_char(token[i]) != fold_asset_char(asset[i])) return 0;
+    return asset[length] == '\0' ? 1 : 0;
+}
 
 /// Finds the first token of a data-file line at or after `p` (before `end`):
 /// returns its start and sets `length`, or returns nullptr when none is left.
-/// `p` is moved past the token.
-const char* next_data_token(const char*& p, const char* end, std::size_t& length);
+/// `p` is moved past the token. (Inline: the search calls it for every piece
+/// it examines.)
+inline const char* next_data_token(const char*& p, const char* end, std::size_t& length) {
+    while (p < end && is_data_delimiter(*p)) ++p;
+    if (p == end) return nullptr;
+    const char* start = p;
+    while (p < end && !is_data_delimiter(*p)) ++p;
+    length = std::size_t(p - start);
+    return start;
+}
 
 /// Reads the next piece of a data file: text_read_piece with the data
 /// file's limit.
