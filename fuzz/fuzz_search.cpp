@@ -8,6 +8,7 @@
 // numbers counted and without.
 #include "exchange/exchange.h"
 #include "fuzz/number_model.h"
+#include "tests/reference_cells.h"
 #include "lookup/search.h"
 #include "platform/platform.h"
 
@@ -72,22 +73,6 @@ MODEL_ONLY std::vector<model_piece> model_pieces(const std::string& bytes) {
     return pieces;
 }
 
-MODEL_ONLY std::vector<std::string> model_tokens(const std::string& piece) {
-    std::vector<std::string> tokens;
-    std::string current;
-    for (char c : piece) {
-        if (c == '\0') break;
-        if (c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n') {
-            if (!current.empty()) tokens.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    if (!current.empty()) tokens.push_back(current);
-    return tokens;
-}
-
 MODEL_ONLY bool model_same_asset(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
@@ -119,7 +104,7 @@ MODEL_ONLY expectation model_search(const std::string& bytes, const std::string&
     e.mem = mem_before;
     const double k = 1e-11;
     for (const model_piece& piece : model_pieces(bytes)) {
-        std::vector<std::string> t = model_tokens(piece.text);
+        std::vector<std::string> t = reference_cells(piece.text);
         if (t.size() < 2 || !model_same_asset(t[0], asset)) continue;
         double v = 0;
         const bool ok = model_whole_number(t[1], v);

@@ -48,6 +48,82 @@ inline const char* next_data_token(const char*& p, const char* end, std::size_t&
     return start;
 }
 
+/// Returns 1 when the token is a whole number in digits, with an optional
+/// sign: what stands before a decimal comma or a thousands separator.
+inline bool is_whole_digits(const char* token, std::size_t length) {
+    std::size_t i = (length > 0 && (token[0] == '+' || token[0] == '-')) ? 1 : 0;
+    if (i == length) return false;
+    for (; i < length; ++i)
+        if (token[i] < '0' || token[i] > '9') return false;
+    return true;
+}
+
+/// Returns 1 when a comma alone stands at `p` (before `end`), followed by a
+/// group that a decimal comma or a thousands separator would leave: digits,
+/// then at most ASCII letters (a unit), up to the next delimiter. Sets
+/// `after` to the end of that group.
+inline bool comma_group_at(const char* p, const char* end, const char*& after) {
+    if (end - p < 2 || p[0] != ',' || p[1] < '0' || p[1] > '9') return false;
+    const char* q = p + 1;
+    while (q < end && *q >= '0' && *q <= '9') ++q;
+    while (q < end && ((*q >= 'a' && *q <= 'z') || (*q >= 'A' && *q <= 'Z'))) ++q;
+    if (q < end && !is_data_delimiter(*q)) return false;
+    after = q;
+    return true;
+}
+
+/// A piece of a data file cut into the cells a lookup reads: asset, nominal,
+/// value, then whatever follows. Cells are tokens, with one exception that
+/// keeps a number written with a decimal comma or thousands separators from
+/// being read as the whole number before its comma. On a line whose cells
+/// so far are separated by runs that hold a blank or a tab, a nominal or a
+/// value that is a whole number (sign and digits) followed by a comma alone
+/// and a group of digits (perhaps with a unit glued on) runs on over them,
+/// and over further such groups: "10,00013", "1,000,000" and "10,5V" are one
+/// cell each and no number, so a lookup reports them instead of taking 10 or
+/// 1. A nominal runs on only when a value follows it, so that AB12 10,10
+/// keeps its reading. A line whose cells are separated by commas alone
+/// (AB12,10,10.02,3), a value with a decimal point (10.02,2026) and a comma
+/// next to a blank are cut as always.
+struct data_cells {
+    const char* p = nullptr;    ///< where cutting goes on
+    const char* end = nullptr;  ///< the end of what the piece says
+    int taken = 0;              ///< cells cut so far
+    bool blank_runs = true;     ///< every run between those cells holds a blank or a tab
+};
+
+/// Starts cutting the text [p, end) into cells.
+inline data_cells data_cells_of(const char* p, const char* end) {
+    data_cells c;
+    c.p = p;
+    c.end = end;
+    return c;
+}
+
+/// Returns the next cell and sets `length`, or nullptr when none is left.
+inline const char* next_data_cell(data_cells& c, std::size_t& length) {
+    const char* const run = c.p;
+    const char* const cell = next_data_token(c.p, c.end, length);
+    if (!cell) return nullptr;
+    if (c.taken++ > 0 && c.blank_runs) {
+        bool blank = false;
+        for (const char* x = run; x < cell; ++x) blank = blank || *x == ' ' || *x == '\t';
+        c.blank_runs = blank;
+    }
+    if ((c.taken != 2 && c.taken != 3) || !c.blank_runs || !is_whole_digits(cell, length)) return cell;
+    const char* joined = c.p;
+    for (const char* after = nullptr; comma_group_at(joined, c.end, after);) joined = after;
+    if (joined == c.p) return cell;
+    if (c.taken == 2) {
+        const char* rest = joined;
+        while (rest < c.end && is_data_delimiter(*rest)) ++rest;
+        if (rest == c.end) return cell;
+    }
+    c.p = joined;
+    length = std::size_t(joined - cell);
+    return cell;
+}
+
 /// Reads the next piece of a data file: text_read_piece with the data
 /// file's limit.
 inline text_read_result data_read_piece(text_reader& r, const char*& data, std::size_t& length,

@@ -130,12 +130,11 @@ int examine_piece(const char* data, std::size_t length, const lookup_request& q,
         stop.text.assign(data, length);
     };
     // A line is text: a NUL byte ends what the line says.
-    const char* p = data;
-    const char* end = p + strnlen(p, length);
+    data_cells cells = data_cells_of(data, data + strnlen(data, length));
     std::size_t n = 0;
-    const char* token = next_data_token(p, end, n);
+    const char* token = next_data_cell(cells, n);
     if (!token || !same_asset(token, n, q.asset)) return GO_ON;
-    token = next_data_token(p, end, n);
+    token = next_data_cell(cells, n);
     if (!token) return GO_ON;
     if (!nr3_value(token, n, rs.MEM)) {
         stop_here();
@@ -143,7 +142,7 @@ int examine_piece(const char* data, std::size_t length, const lookup_request& q,
     }
     if (!in_tolerance(rs.MEM, q.nominal, q.nominal)) return GO_ON;
     stop_here();
-    token = next_data_token(p, end, n);
+    token = next_data_cell(cells, n);
     if (!token) return tell(q, "Can't get value.", rs);
     if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? OUTCOME_FILE_CHANGED : OUTCOME_FOUND;
     return tell(q, invalid_number_text(token, n), rs);

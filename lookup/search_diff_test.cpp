@@ -3,6 +3,7 @@
 // cut into pieces of 254, each piece cut into tokens. Many random data
 // files, and each must give the same outcome, MEM, messages and stop.
 #include "lookup/search.h"
+#include "reference_cells.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -100,15 +101,7 @@ bool plain_piece(const std::string& got, const std::string& asset, double nomina
         if (!box.empty()) r.texts.push_back(box);
         return true;
     };
-    const std::string said = got.substr(0, got.find('\0'));
-    std::vector<std::string> tokens;
-    std::size_t at = 0;
-    while ((at = said.find_first_not_of(" ,\t\r\n", at)) != std::string::npos) {
-        std::size_t stop_at = said.find_first_of(" ,\t\r\n", at);
-        if (stop_at == std::string::npos) stop_at = said.size();
-        tokens.push_back(said.substr(at, stop_at - at));
-        at = stop_at;
-    }
+    const std::vector<std::string> tokens = reference_cells(got);
     if (tokens.size() < 2 || !same_text_ignoring_case(tokens[0], asset)) return false;
     if (!nr3_value(tokens[1].data(), tokens[1].size(), r.mem))
         return stop(OUTCOME_GIVE_UP, invalid(tokens[1]));
@@ -172,7 +165,7 @@ struct data_maker {
     std::string number_token() {
         static const char* const numbers[] = {"10", "10.0000000001", "1e1", "1.0D1", "5", "0.5",
                                               "1000", "1e3", "10V", "ten", "1e", ".", "-10",
-                                              "10.02", "1e999", "+10", "9.99999999999"};
+                                              "10.02", "1e999", "+10", "9.99999999999", "00013", "5V"};
         return numbers[pick(sizeof numbers / sizeof *numbers)];
     }
     std::string separator() {

@@ -40,6 +40,45 @@ TEST(Tokens, CutAtSpacesCommasTabsAndLineEnds) {
     EXPECT_EQ(got, (std::vector<std::string>{"AB12", "10", "10.5", "extra"}));
 }
 
+// The cells a lookup reads: a decimal comma or thousands separator keeps a
+// nominal or value whole on a line whose cells are separated by blanks or
+// tabs; everywhere else a comma cuts as always.
+TEST(Cells, ADecimalCommaJoinsOnlyWhereBlanksSeparateTheCells) {
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"A7 10 10,00013", {"A7", "10", "10,00013"}},
+        {"A7\t10\t10,00013\r", {"A7", "10", "10,00013"}},
+        {"AB12, 0,5, 0,50011", {"AB12", "0,5", "0,50011"}},
+        {"R1 1,000 1000.4", {"R1", "1,000", "1000.4"}},
+        {"R1 1 1,000,000 x", {"R1", "1", "1,000,000", "x"}},
+        {"A7 -0,5 1,5V", {"A7", "-0,5", "1,5V"}},
+        {"A7 10 10,5,calibrated", {"A7", "10", "10,5", "calibrated"}},
+        {"A7 10 10,5V", {"A7", "10", "10,5V"}},
+        {"A7 10 10,5V2", {"A7", "10", "10", "5V2"}},
+        // Cut as documented: commas alone, a decimal point, a blank at the comma.
+        {"AB12,10,10.02,calibrated 2026", {"AB12", "10", "10.02", "calibrated", "2026"}},
+        {"AB12,10,10,3", {"AB12", "10", "10", "3"}},
+        {"AB12 10,10.02", {"AB12", "10", "10.02"}},
+        {"AB12 10,10", {"AB12", "10", "10"}},  // a nominal joins only when a value follows
+        {"AB12 10,10,5", {"AB12", "10", "10", "5"}},
+        {"AB12 10 10.02,2026", {"AB12", "10", "10.02", "2026"}},
+        {"AB12 10 10 ,5", {"AB12", "10", "10", "5"}},
+        {"AB12 10 10, 5", {"AB12", "10", "10", "5"}},
+        {"AB12 10 10,,5", {"AB12", "10", "10", "5"}},
+        {"AB12 10 10,x5", {"AB12", "10", "10", "x5"}},
+        {"AB12,10 10,5", {"AB12", "10", "10", "5"}},
+        {"AB12 10 9 8,5", {"AB12", "10", "9", "8", "5"}},
+        {"1,000 10 10", {"1", "000", "10", "10"}},  // the asset is never joined
+        {"AB12 +,5 1", {"AB12", "+", "5", "1"}},
+    };
+    for (const auto& c : cases) {
+        data_cells cells = data_cells_of(c.first, c.first + std::strlen(c.first));
+        std::vector<std::string> got;
+        std::size_t n = 0;
+        while (const char* t = next_data_cell(cells, n)) got.emplace_back(t, n);
+        EXPECT_EQ(got, c.second) << c.first;
+    }
+}
+
 TEST(Tokens, AssetIgnoresAsciiCaseOnly) {
     EXPECT_EQ(same_asset("AB12", 4, "ab12"), 1);
     EXPECT_EQ(same_asset("AB12", 4, "AB1"), 0);
@@ -108,6 +147,17 @@ TEST_F(SearchTest, FindsTheFirstMatchingLine) {
          {"No value found for AB12 at 10 in file:  \"refs.dat\""}},
         {"a nul ends the line", std::string("AB12 10\0 5\nAB12 10 6\n", 21), "AB12", 10, 2, 10,
          {"Can't get value."}},
+        // Decimal commas and thousands separators on a line of blank-separated
+        // cells: reported, never read as the whole number before the comma.
+        {"decimal comma in the value", "A7 10 10,00013\n", "A7", 10, 2, 10,
+         {"\"10,00013\"" + invalid}},
+        {"decimal comma in the nominal", "AB12, 0,5, 0,50011\n", "AB12", 0, 2, 0, {"\"0,5\"" + invalid}},
+        {"thousands separator in the nominal", "R1 1,000 1000.4\n", "R1", 1, 2, 1,
+         {"\"1,000\"" + invalid}},
+        {"a decimal-comma nominal stops every lookup of the asset", "A7 1,5 1.5\nA7 10 10.02\n", "A7", 10, 2,
+         1, {"\"1,5\"" + invalid}},
+        {"commas alone still cut", "AB12,10,10,3\n", "AB12", 10, 1, 10, {}},
+        {"a decimal point before a comma still cuts", "AB12 10 10.02,2026\n", "AB12", 10, 1, 10.02, {}},
         {"empty file", "", "AB12", 0.5, 2, 3,
          {"No value found for AB12 at 0.5 in file:  \"refs.dat\""}},
     };

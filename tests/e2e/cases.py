@@ -199,6 +199,23 @@ CASES = [
          with_files(refs_dat="AB12 10 10.02V\r\n"),
          [tallix_error('"10.02V" contains an invalid NR3 number.', "retry", mend={"refs.dat": "AB12 10 10.02\r\n"})],
          0, dose("10.02", "1")),
+    # A number written with a decimal comma or a thousands separator on a line
+    # of blank-separated cells is told, never read as the number before its comma.
+    Case("decimal comma in the value", "vornax.ini refs.dat A7 10",
+         with_files(refs_dat="A7 10 10,00013\r\n"),
+         [tallix_error('"10,00013" contains an invalid NR3 number.', "cancel")], 1, dose("10", "-1")),
+    Case("decimal commas in a tab-separated export, mended", "vornax.ini refs.dat A7 1",
+         with_files(refs_dat="A7\t1\t1,000021\r\n"),
+         [tallix_error('"1,000021" contains an invalid NR3 number.', "retry",
+                       mend={"refs.dat": "A7\t1\t1.000021\r\n"})], 0, dose("1.000021", "1")),
+    Case("decimal comma in the nominal stops the asset's lookups", "vornax.ini refs.dat AB12 0.5",
+         with_files(refs_dat="AB12, 0,5, 0,50011\r\n"),
+         [tallix_error('"0,5" contains an invalid NR3 number.', "cancel")], 1, dose("0", "-1")),
+    Case("thousands separator in the nominal", "vornax.ini refs.dat R1 1",
+         with_files(refs_dat="R1 1,000 1000.4\r\n"),
+         [tallix_error('"1,000" contains an invalid NR3 number.', "cancel")], 1, dose("1", "-1")),
+    Case("cells separated by commas alone keep their reading", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12,10,10.02,calibrated 2026\r\nAB12,11,11,3\r\n"), [], 0, dose("10.02", "1")),
     Case("matching line without a value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10\r\n"),
          [tallix_error("Can't get value.", "cancel")], 1, dose("10", "-1")),
 
