@@ -11,6 +11,7 @@
 // cannot tell: lines cut into pieces, a CR that joins two lines, and a
 // Ctrl-Z that hides the rest.
 #include "check/check.h"
+#include "check/shapes.h"
 
 #include "exchange/exchange.h"
 #include "lookup/search.h"
@@ -155,9 +156,14 @@ struct file_check {
     long first_waiting = 0;     // column of the first of those
     long crs_joining = 0;       // followed by text: they join what looks like two lines
     long first_joining = 0;     // column of the first of those
+    file_survey survey;
+    bool seen_text = false;   // a line with a cell has been read
+    bool quiet_line = false;  // the line is lost to its writer's asset: one finding says why
+    bool muted = false;       // the whole file is unreadable to a lookup: one finding says why
 };
 
 void add_finding(file_check& fc, std::string& to, long line, bool error, const std::string& text) {
+    if (fc.muted) return;
     to += fc.path;
     to += ':';
     to += std::to_string(line);
@@ -168,6 +174,7 @@ void add_finding(file_check& fc, std::string& to, long line, bool error, const s
 }
 
 void finding(file_check& fc, const place& at, bool error, std::string text) {
+    if (fc.quiet_line) return;
     if (at.piece > 1)
         text += " (in piece " + std::to_string(at.piece) + ", from column " +
                 std::to_string(piece_column(at.piece)) + ")";
@@ -228,29 +235,33 @@ std::string lone_cr_text(const file_check& fc) {
                " does not end the line; the text after it is read as part of line " + line;
     return std::to_string(fc.crs_joining) + " CRs without an LF, from column " + std::to_string(fc.first_joining) +
            " on, do not end lines (are the line ends CR alone?); the text after them is read as part of line " +
-           line;
+           line + "; save the file with Windows line ends (CR LF)";
 }
 
 void check_piece(file_check& fc, const place& at, const std::string& text) {
     const char* p = text.data();
     const std::size_t said = strnlen(p, text.size());
-    const char* end = p + said;
-    check_nul(fc, at, text, said);
     note_lone_crs(fc, at, text.data(), said);
+    const piece_cells pc = cut_cells(p, p + said);
+    fc.quiet_line = false;
+    shape_note lost;
+    if (lost_line(pc, !fc.seen_text && !pc.cells.empty(), at.line == 1 && at.piece == 1, lost)) {
+        finding(fc, at, lost.error, lost.text);
+        fc.quiet_line = true;
+    }
+    fc.seen_text = fc.seen_text || !pc.cells.empty();
+    check_nul(fc, at, text, said);
 
-    std::size_t n = 0;
-    const char* asset = next_data_token(p, end, n);
-    if (!asset) return;
-    const std::string asset_text(asset, n);
-    const char* nominal = next_data_token(p, end, n);
-    if (at.piece > 1 && nominal) fc.further.back().asset = asset_text;
-    if (!nominal) return;
+    if (pc.cells.empty()) return;
+    const std::string& asset_text = pc.cells[0];
+    if (at.piece > 1 && pc.cells.size() > 1) fc.further.back().asset = asset_text;
+    if (pc.cells.size() < 2) return;
 
     asset_lines& a = fc.assets[folded_asset(asset_text.data(), asset_text.size())];
-    const std::string nominal_text(nominal, n);
+    const std::string& nominal_text = pc.cells[1];
     double value = 0;
-    const bool number = nr3_value(nominal, n, value) == 1;
-    const std::string what = number ? asset_text + " at " + nominal_text : "nominal " + quoted(nominal, n) + " of " + asset_text;
+    const bool number = nr3_value(nominal_text.data(), nominal_text.size(), value) == 1;
+    const std::string what = number ? asset_text + " at " + nominal_text : "nominal " + quoted(nominal_text.data(), nominal_text.size()) + " of " + asset_text;
     if (a.blocked_at) {
         finding(fc, at, false,
                 what + " is never reached: every lookup of " + asset_text + " stops at " +
@@ -259,11 +270,11 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
     }
     if (!number) {
         finding(fc, at, true,
-                "nominal " + quoted(nominal, n) + " is not a number; every lookup of " +
-                    asset_text + " that reaches this line stops here");
+                "nominal " + quoted(nominal_text.data(), nominal_text.size()) + " is not a number; every lookup of " +
+                    asset_text + " that reaches this line stops here" + number_advice(nominal_text));
         a.blocked_at = at.line;
         a.blocked = at;
-        a.blocked_token = quoted(nominal, n);
+        a.blocked_token = quoted(nominal_text.data(), nominal_text.size());
         return;
     }
 
@@ -313,18 +324,31 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
     if (!own && !some && !infinite) return;  // no lookup reaches it: nothing more to tell
 
     const std::string who = own ? "its lookup" : some ? "a lookup that reaches it" : "a lookup at 1e999";
-    const char* recorded = next_data_token(p, end, n);
-    if (!recorded) {
+    if (pc.cells.size() < 3) {
         finding(fc, at, true,
                 what + " has no value; " + who + " stops here with \"Can't get value.\"");
         return;
     }
+    const std::string& recorded = pc.cells[2];
     double recorded_value = 0;
-    if (!nr3_value(recorded, n, recorded_value)) {
-        finding(fc, at, true, "value " + quoted(recorded, n) + " of " + what + " is not a number");
+    if (!nr3_value(recorded.data(), recorded.size(), recorded_value)) {
+        finding(fc, at, true,
+                "value " + quoted(recorded.data(), recorded.size()) + " of " + what + " is not a number" +
+                    number_advice(recorded));
         return;
     }
     ++fc.counts.nominals;
+    // Every cell a number, and still not what the writer meant.
+    std::string misread;
+    if (misread_numbers(pc, fc.survey, what, misread)) {
+        finding(fc, at, true, misread);
+        return;
+    }
+    const std::string unit = unit_after_value(pc);
+    if (!unit.empty())
+        finding(fc, at, false,
+                "the unit " + quoted(unit.data(), unit.size()) + " after the value of " + what +
+                    " is never read: tallix takes " + recorded + " as it stands");
 }
 
 // The long-line warning: where each further piece starts and whether a
@@ -427,6 +451,13 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
         totals.warnings += fc.counts.warnings;
         return result;
     };
+
+    if (!survey_data_file(file, fc.survey, error_number)) return done(0);
+    if (fc.survey.encoding == ENCODING_UTF16) {
+        // Every line would tell of NULs: one finding says what to mend.
+        add_finding(fc, out, 1, true, utf16_text());
+        fc.muted = true;
+    }
 
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, file);

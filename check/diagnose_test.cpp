@@ -2,6 +2,7 @@
 // text, and nothing for what a lookup reads without trouble.
 #include "check/check.h"
 #include "lookup/search.h"
+#include "reference_cells.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -80,20 +81,22 @@ TEST(CheckDataFile, NumbersThatStopALookup) {
              "refs.dat:3: warning: AB12 at 10 is never reached: every lookup of AB12 stops at line 2 "
              "(nominal \"ten\" is not a number)\n",
          3, 1, 1, 1, 1},
-        {"a header line is a line for asset Asset", "Asset Nominal Value\nAB12 10 1\n",
-         "refs.dat:1: error: nominal \"Nominal\" is not a number; every lookup of Asset" + STOPS, 2,
+        {"a nominal that is no number on the first line", "Asset 10V 1\nAB12 10 1\n",
+         "refs.dat:1: error: nominal \"10V\" is not a number; every lookup of Asset" + STOPS.substr(0, STOPS.size() - 1) +
+             "; a unit glued to the number? write the number alone: 10\n", 2,
          2, 1, 1, 0},
         {"no value", "AB12 10\n",
          "refs.dat:1: error: AB12 at 10 has no value; its lookup stops here with \"Can't get "
          "value.\"\n",
          1, 1, 0, 1, 0},
         {"value not a number", "AB12, 10, 10.02V\n",
-         "refs.dat:1: error: value \"10.02V\" of AB12 at 10 is not a number\n", 1, 1, 0, 1, 0},
+         "refs.dat:1: error: value \"10.02V\" of AB12 at 10 is not a number; a unit glued to the number? "
+         "write the number alone: 10.02\n", 1, 1, 0, 1, 0},
         {"hexadecimal is no number", "AB12 0x10 1\n",
          "refs.dat:1: error: nominal \"0x10\" is not a number; every lookup of AB12" + STOPS, 1, 1,
          0, 1, 0},
-        {"other assets' lines are not judged further", "X ten\nAB12 10 1\n",
-         "refs.dat:1: error: nominal \"ten\" is not a number; every lookup of X" + STOPS, 2, 2, 1,
+        {"other assets' lines are not judged further", "AB12 10 1\nX ten\n",
+         "refs.dat:2: error: nominal \"ten\" is not a number; every lookup of X" + STOPS, 2, 2, 1,
          1, 0},
     });
 }
@@ -177,7 +180,8 @@ TEST(CheckDataFile, LinesThatCanNeverBeFound) {
              "A1 at 99.9999999997 takes line 1 (nominal 100) first\n",
          3, 1, 2, 0, 2},
         {"a broken line shadows its correction", "AB12 10 10.02V\nAB12 10 10.02\n",
-         "refs.dat:1: error: value \"10.02V\" of AB12 at 10 is not a number\n"
+         "refs.dat:1: error: value \"10.02V\" of AB12 at 10 is not a number; a unit glued to the number? "
+         "write the number alone: 10.02\n"
          "refs.dat:2: warning: AB12 at 10" + never + "AB12 at 10 takes line 1 (nominal 10) first\n",
          2, 1, 0, 1, 1},
     });
@@ -237,6 +241,106 @@ TEST(CheckDataFile, WhatIsNeverRead) {
     });
 }
 
+// What spreadsheet programs and editors leave in a data file, told in the
+// writer's terms: what a lookup reads and what to write instead.
+TEST(CheckDataFile, WhatEditorsLeaveInDataFiles) {
+    const std::string stops = " that reaches this line stops here; ";
+    const std::string lost = " finds this line; ";
+    const std::string utf16 =
+        "refs.dat:1: error: the file is UTF-16 text (\"Unicode text\"): tallix reads one byte a character and "
+        "finds no line in it; save it as \"Text (Tab delimited)\" (Excel), with the character set \"Western "
+        "Europe (Windows-1252)\" (LibreOffice), or with the encoding \"ANSI\" (Notepad)\n";
+    auto u16 = [](const std::string& text, bool bom) {
+        std::string out = bom ? "\xFF\xFE" : "";
+        for (char c : text) out += std::string(1, c) + '\0';
+        return out;
+    };
+    const std::string same = " lines with a nominal look the same: saved with decimal commas and commas between cells? ";
+    run_cases({
+        {"decimal commas between blank-separated cells", "A7 10 10,00013\r\nA7\t1\t1,000021\r\n",
+         "refs.dat:1: error: value \"10,00013\" of A7 at 10 is not a number; it looks like a decimal comma: "
+         "write 10.00013\n"
+         "refs.dat:2: error: value \"1,000021\" of A7 at 1 is not a number; it looks like a decimal comma: "
+         "write 1.000021\n",
+         2, 1, 0, 2, 0},
+        {"a decimal comma in the nominal", "AB12, 0,5, 0,50011\r\n",
+         "refs.dat:1: error: nominal \"0,5\" is not a number; every lookup of AB12" + stops +
+             "it looks like a decimal comma: write 0.5\n",
+         1, 1, 0, 1, 0},
+        {"a thousands separator", "R1 1,000 1000.4\r\nR1 2 1,000,000V\r\n",
+         "refs.dat:1: error: nominal \"1,000\" is not a number; every lookup of R1" + stops +
+             "it looks like a thousands separator or a decimal comma: write 1000 or 1.000\n"
+             "refs.dat:2: warning: R1 at 2 is never reached: every lookup of R1 stops at line 1 (nominal "
+             "\"1,000\" is not a number)\n",
+         2, 1, 0, 1, 1},
+        {"thousands points and a decimal comma", "R2 1.000,5 1000.5\r\nR3 10 1.234,5\r\n",
+         "refs.dat:1: error: R2 at 1.000 is read with nominal 1.000 and value 5; \"1.000,5\" looks like a "
+         "number with a thousands point and a decimal comma: write 1000.5\n"
+         "refs.dat:2: error: R3 at 10 is read with value 1.234; \"1.234,5\" looks like a number with a "
+         "thousands point and a decimal comma: write 1234.5\n",
+         2, 2, 2, 2, 0},
+        {"commas between cells and decimal commas", "A7,10,10,00013\r\nA7,1,1,000021\r\nAB12,0,5,0,50011\r\n",
+         "refs.dat:1: error: A7 at 10 is read with value 10 and 1 more number after it, which is ignored; 3 "
+         "of the 3" + same + "If the value is 10,00013, write A7 10 10.00013\n"
+         "refs.dat:2: error: A7 at 1 is read with value 1 and 1 more number after it, which is ignored; 3 of "
+         "the 3" + same + "If the value is 1,000021, write A7 1 1.000021\n"
+         "refs.dat:3: error: AB12 at 0 is read with value 5 and 2 more numbers after it, which are ignored; 3 "
+         "of the 3" + same + "If the nominal is 0,5 and the value 0,50011, write AB12 0.5 0.50011\n",
+         3, 2, 3, 3, 0},
+        {"commas between cells and an extra column", "AB12,10,10.02,3\r\nAB12,11,11,3\r\nA7,1,1.5\r\n",
+         "", 3, 2, 3, 0, 0},
+        {"semicolons between cells", "AB12;10,5;10,52\r\nAB12;11;11.5\r\n",
+         "refs.dat:1: error: cells separated by semicolons: tallix cuts cells only at blanks, tabs and commas, "
+         "so this line is read as an asset \"AB12;10\" and no lookup of AB12 finds it; save the file as "
+         "\"Text (Tab delimited)\", with decimal points\n"
+         "refs.dat:2: error: cells separated by semicolons: tallix cuts cells only at blanks, tabs and commas, "
+         "so this line is read as an asset \"AB12;11;11.5\" and no lookup of AB12 finds it; save the file as "
+         "\"Text (Tab delimited)\", with decimal points\n",
+         2, 1, 0, 2, 0},
+        {"cells in quotes", "\"AB12\",\"10\",\"10.02\"\r\nAB12,\"11\",\"11.5\"\r\n",
+         "refs.dat:1: error: cells in quotes: tallix keeps the quotes as part of the asset, so no lookup of "
+         "AB12" + lost + "save the file without quotes around cells\n"
+         "refs.dat:2: error: nominal \"\"11\"\" is not a number; every lookup of AB12" + stops +
+             "remove the quotes around the cell\n",
+         2, 2, 0, 2, 0},
+        {"header row, comment and units", "Asset\tNominal\tValue\r\nA7\t10\t10.00013\r\n# calibrated "
+         "2026-01-05\r\nA7 11 11.2 V\r\nA7 12 V 12.2\r\n",
+         "refs.dat:1: warning: a header row? tallix has no header rows and reads this line as data, for an "
+         "asset \"Asset\"; delete the row\n"
+         "refs.dat:3: warning: a comment? tallix has no comments and reads this line as data, for an asset "
+         "\"#\"; delete the line\n"
+         "refs.dat:4: warning: the unit \"V\" after the value of A7 at 11 is never read: tallix takes 11.2 as "
+         "it stands\n"
+         "refs.dat:5: error: value \"V\" of A7 at 12 is not a number; a unit between the cells? tallix reads "
+         "it in the place of the number: remove it\n",
+         5, 3, 2, 1, 3},
+        {"a header row of one cell", "Asset;Nominal;Value\r\nA7 10 1\r\n",
+         "refs.dat:1: warning: a header row? tallix has no header rows and reads this line as data, for an "
+         "asset \"Asset;Nominal;Value\"; delete the row\n",
+         2, 1, 1, 0, 1},
+        {"non-breaking spaces", "AB12\xA0" "10 10.02\r\nAB12\xC2\xA0" "11 11.02\r\nAB12 10\xA0 10.02\r\n",
+         "refs.dat:1: warning: a non-breaking space (byte A0) after \"AB12\" is no blank to tallix: the asset "
+         "is read together with what follows it, so no lookup of AB12" + lost + "type a plain blank or tab\n"
+         "refs.dat:2: warning: a non-breaking space (byte A0) after \"AB12\" is no blank to tallix: the asset "
+         "is read together with what follows it, so no lookup of AB12" + lost + "type a plain blank or tab\n"
+         "refs.dat:3: error: nominal \"10\xA0\" is not a number; every lookup of AB12" + stops +
+             "it holds a non-breaking space (byte A0), which is no blank to tallix: type a plain blank\n",
+         3, 3, 0, 1, 2},
+        {"a UTF-8 byte order mark glued to the first asset", "\xEF\xBB\xBF" "A7 10 10.00013\r\nAB12 5 5.01\r\n",
+         "refs.dat:1: error: the file begins with a UTF-8 byte order mark, which tallix reads as part of the "
+         "first asset, so no lookup of A7" + lost + "save the file as ANSI text (Notepad: encoding \"ANSI\"), "
+         "or begin it with an empty line\n",
+         2, 2, 2, 1, 0},
+        {"a UTF-8 byte order mark on a line of its own", "\xEF\xBB\xBF\r\nA7 10 10.00013\r\n", "", 2, 1, 1, 0, 0},
+        {"UTF-16 with a byte order mark", u16("A7\t10\t10.00013\r\nAB12\t5\t5.01\r\n", true), utf16, 3, 0, 0, 1,
+         0},
+        {"UTF-16 without one", u16("A7\t10\t10.00013\r\n", false), utf16, 2, 0, 0, 1, 0},
+        // Written as documented: read without a word.
+        {"commas, extra cells and words", "AB12,10,10.02,calibrated 2026\r\nA7 10 10.00013 calibrated\r\n"
+         "A7 11 11.5,2026\r\nAB12 1,10\r\n", "", 4, 2, 4, 0, 0},
+    });
+}
+
 // Text mode keeps a CR without an LF in the line: what follows it is no new
 // line, and a file saved with CR line ends is one long line.
 TEST(CheckDataFile, LoneCrsThatJoinLines) {
@@ -247,7 +351,7 @@ TEST(CheckDataFile, LoneCrsThatJoinLines) {
          2, 2, 2, 0, 1},
         {"CR line ends: one finding", "A7 1 1.5\rB2 2 2.5\rC3 3 3.5\r",
          "refs.dat:1: warning: 2 CRs without an LF, from column 9 on, do not end lines (are the line ends CR "
-         "alone?); the text after them is read as part of line 1\n",
+         "alone?); the text after them is read as part of line 1; save the file with Windows line ends (CR LF)\n",
          1, 1, 1, 0, 1},
         {"only the first of CR-separated lines is found", "A7 1 1.5\rA7 2 2.5\r\n",
          "refs.dat:1: warning: a CR without an LF at column 9 does not end the line; the text after it is "
@@ -296,8 +400,9 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
     const char* const assets[] = {"A7", "a7", "B2"};
     const char* const nominals[] = {"10", "10.0000000001", "9.99999999995", "10.00000000012", "100",
                                     "99.999999999", "99.9999999997", "0", "-0", "1e999", "-1e999", "5",
-                                    "1.0D1", "ten"};
-    const char* const values[] = {"1.5", "1.5", "1.5", "2.5", "", "2V"};
+                                    "1.0D1", "10,5", "1,000", "ten"};
+    const char* const values[] = {"1.5", "1.5", "1.5", "2.5", "", "2V", "10,00013", "1.000,5", "1.5 V", "1,5"};
+    const char* const separators[] = {" ", " ", "\t", ", ", ","};
     std::mt19937 random(20261209);
     const std::string dir = make_scratch_dir();
     const std::string path = dir + "/random.dat";
@@ -305,17 +410,26 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
         std::vector<std::pair<std::string, std::string>> lines;  // asset, nominal
         std::string data;
         const int count = 1 + int(random() % 8);
+        // Now and then a file whose cells are separated by commas alone.
+        const bool commas = random() % 4 == 0;
         for (int i = 0; i < count; ++i) {
             const std::string asset = assets[random() % 3];
             // An invalid nominal now and then, not on every file.
-            std::string nominal = nominals[random() % 13];
+            std::string nominal = nominals[random() % 15];
             if (random() % 20 == 0) nominal = "ten";
-            const std::string value = values[random() % 6];
-            lines.emplace_back(asset, nominal);
-            data += asset + " " + nominal + (value.empty() ? "" : " " + value) + (random() % 2 ? "\r\n" : "\n");
+            // A comma-separated file saved with decimal commas, mostly.
+            const std::string value = commas && random() % 3 ? "1,5" : values[random() % 10];
+            if (commas && random() % 2) nominal = "5";
+            const std::string sep = commas ? "," : separators[random() % 4];
+            const std::string text = asset + sep + nominal + (value.empty() ? "" : sep + value);
+            // What a lookup reads as the line's asset and nominal.
+            const std::vector<std::string> cells = reference_cells(text);
+            lines.emplace_back(cells[0], cells[1]);
+            data += text + (random() % 2 ? "\r\n" : "\n");
         }
         const checked c = check_text(data);
         std::map<long, std::string> said;  // line -> what the checker says of who reaches it
+        std::map<long, std::string> misread;  // line -> the reading the checker says a lookup takes
         for (std::size_t at = 0; at < c.out.size();) {
             const std::size_t end = c.out.find('\n', at);
             const std::string finding = c.out.substr(at, end - at);
@@ -323,16 +437,21 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
             const long line = std::atol(finding.c_str() + finding.find(':') + 1);
             for (const char* kind : {"can never be found", "is never reached", "is hidden", "is found only by"})
                 if (finding.find(kind) != std::string::npos) said[line] = kind;
+            // "X at N is read with value V": a value taken though misread.
+            const std::size_t read_with = finding.find(" is read with ");
+            if (read_with != std::string::npos) misread[line] = finding.substr(read_with);
         }
 
         write_file(path, data);
         std::FILE* f = std::fopen(path.c_str(), "rb");
         ASSERT_NE(f, nullptr);
+        double mem = 0;
         auto stop_of = [&](const std::string& asset, double nominal) {
             std::fseek(f, 0, SEEK_SET);
             register_set rs;
             search_stop stop;
             search_data_file_at("random.dat", f, asset.c_str(), nominal, nullptr, rs, stop, no_report);
+            mem = rs.MEM;
             return stop.line;
         };
         // Where lookups stop, over nominals at and around every line's.
@@ -371,6 +490,14 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
                 EXPECT_NE(stop_of(lines[i].first, v), line) << "line " << line << " of\n" << context;
             } else {
                 EXPECT_EQ(stop_of(lines[i].first, v), line) << "line " << line << " of\n" << context;
+            }
+            if (misread.count(line) && kind.empty()) {
+                // The value the finding names is the one the lookup delivers.
+                const std::string& m = misread[line];
+                const std::size_t at_value = m.find("value ") + 6;
+                const std::string named = m.substr(at_value, m.find_first_of(" ;", at_value) - at_value);
+                EXPECT_EQ(stop_of(lines[i].first, v), line) << context;
+                EXPECT_EQ(format_number(mem), format_number(std::atof(named.c_str()))) << context;
             }
         }
         std::fclose(f);
