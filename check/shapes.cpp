@@ -60,6 +60,15 @@ const char* const UNITS[] = {"V",  "mV",  "uV",  "kV",  "A",    "mA",   "uA",  "
                              "us", "ns",  "F",   "uF",  "nF",   "pF",   "H",   "mH",  "uH",  "%",   "degC",
                              "K",  "Pa",  "kPa", "bar", "ppm",  "VAC",  "VDC", "Vrms", "mVrms"};
 
+// A unit of the bench: one of the usual ones, or anything that begins with
+// a micro or degree sign (in Windows-1252 or UTF-8).
+bool is_unit(const std::string& s) {
+    for (const char* unit : UNITS)
+        if (s == unit) return true;
+    return starts_with(s, "\xB5") || starts_with(s, "\xB0") || starts_with(s, "\xC2\xB5") ||
+           starts_with(s, "\xC2\xB0") || starts_with(s, "\xCE\xBC") || starts_with(s, "\xE2\x84\xA6");
+}
+
 }  // namespace
 
 piece_cells cut_cells(const char* p, const char* end) {
@@ -198,8 +207,7 @@ std::string number_advice(const std::string& cell) {
     if (cell.front() == '"' || cell.back() == '"') return "; remove the quotes around the cell";
     if (cell.find('\xA0') != std::string::npos)
         return "; it holds a non-breaking space (byte A0), which is no blank to tallix: type a plain blank";
-    for (const char* unit : UNITS)
-        if (cell == unit) return "; a unit between the cells? tallix reads it in the place of the number: remove it";
+    if (is_unit(cell)) return "; a unit between the cells? tallix reads it in the place of the number: remove it";
     if (cell.find(';') != std::string::npos)
         return "; semicolons between cells? tallix cuts cells only at blanks, tabs and commas";
 
@@ -236,12 +244,8 @@ std::string number_advice(const std::string& cell) {
     // A number with a unit glued on.
     double value = 0;
     const std::size_t number = scan_number(cell.data(), cell.size(), value, NUMBER_STRTOD);
-    if (number > 0 && number < cell.size()) {
-        bool unit_only = true;
-        for (std::size_t k = number; k < cell.size(); ++k)
-            unit_only = unit_only && (is_letter(cell[k]) || cell[k] == '%' || (unsigned char)cell[k] >= 0x80);
-        if (unit_only) return "; a unit glued to the number? write the number alone: " + cell.substr(0, number);
-    }
+    if (number > 0 && number < cell.size() && is_unit(cell.substr(number)))
+        return "; a unit glued to the number? write the number alone: " + cell.substr(0, number);
     return "";
 }
 
@@ -284,8 +288,5 @@ bool misread_numbers(const piece_cells& c, const file_survey& survey, const std:
 }
 
 std::string unit_after_value(const piece_cells& c) {
-    if (c.cells.size() < 4) return "";
-    for (const char* unit : UNITS)
-        if (c.cells[3] == unit) return c.cells[3];
-    return "";
+    return c.cells.size() >= 4 && is_unit(c.cells[3]) ? c.cells[3] : "";
 }

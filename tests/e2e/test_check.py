@@ -48,7 +48,8 @@ PLANTED_FINDINGS = [
     'bad.dat:2: error: nominal "ten" is not a number; every lookup of AB12 that reaches this line '
     'stops here',
     'bad.dat:3: error: B3 at 5 has no value; its lookup stops here with "Can\'t get value."',
-    'bad.dat:4: error: value "5.0V" of B4 at 5 is not a number',
+    'bad.dat:4: error: value "5.0V" of B4 at 5 is not a number; a unit glued to the number? write the number '
+    'alone: 5.0',
     "bad.dat:5: warning: a7 at 10.0 can never be found: a lookup of a7 at 10.0 takes line 1 "
     "(nominal 10) first",
     "bad.dat:6: warning: line of 262 characters is read in pieces of 254: piece 2 starts at column "
@@ -111,6 +112,70 @@ class Diagnostics(unittest.TestCase):
         harness.lay_out(self.folder, {"bad.dat": PLANTED})
         first = run_check(["bad.dat", "bad.dat"], self.folder)
         self.assertEqual(run_check(["bad.dat", "bad.dat"], self.folder), first)
+
+
+# The samples of what spreadsheet programs and editors leave in data files:
+# each is refused (status 1) or warned about, and every finding names what
+# to write or do instead.
+SHAPE_SAMPLES = [
+    # file, status, findings, what every error or warning tells the writer to do
+    ("flawed-decimal-comma.dat", 1, 6, r"write \d"),
+    ("flawed-comma-csv.dat", 1, 5, r"[Ww]rite "),
+    ("flawed-semicolon.dat", 1, 4, r"save the file as \"Text \(Tab delimited\)\"|delete the row"),
+    ("flawed-quoted.dat", 1, 3, r"save the file without quotes"),
+    ("flawed-utf16.dat", 1, 1, r"save it as \"Text \(Tab delimited\)\""),
+    ("flawed-utf8-bom.dat", 1, 1, r"save the file as ANSI text"),
+    ("flawed-editor-notes.dat", 1, 6, r"delete the|never read|type a plain blank|write the number alone"),
+]
+
+
+class DataFileShapes(unittest.TestCase):
+    def test_each_flawed_sample_says_what_to_mend(self):
+        folder = harness.scratch()
+        try:
+            for name, status, count, mend in SHAPE_SAMPLES:
+                with self.subTest(sample=name):
+                    shutil.copy(os.path.join(SAMPLES, name), folder)
+                    got, out, err = run_check([name], folder)
+                    findings = out.splitlines()[:-1]
+                    self.assertEqual((got, err), (status, ""), out)
+                    self.assertEqual(len(findings), count, out)
+                    for line in findings:
+                        self.assertRegex(line, r"^%s:\d+: (error|warning): " % re.escape(name))
+                        self.assertRegex(line, mend)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_every_other_data_file_sample_is_clean(self):
+        samples = [n for n in os.listdir(SAMPLES)
+                   if n.endswith(".dat") and not n.startswith("flawed") and n != "dosdose.dat"]
+        self.assertIn("refs.dat", samples)
+        flawed = [n for n in os.listdir(SAMPLES) if n.startswith("flawed-")]
+        self.assertEqual(sorted(flawed), sorted(n for n, _, _, _ in SHAPE_SAMPLES))
+        for name in samples:
+            with self.subTest(sample=name):
+                status, out, err = run_check([os.path.join(SAMPLES, name)], ".")
+                self.assertEqual(status, 0, out + err)
+                self.assertRegex(out, r"\A[^\n]*: \d+ lines, \d+ assets?, \d+ nominals?, 0 errors, 0 warnings\n\Z")
+
+    def test_tallix_never_delivers_the_whole_number_before_a_decimal_comma(self):
+        # Every lookup the writer meant in the tab-separated export fails with
+        # the invalid-number report; none hands over a value.
+        folder = harness.scratch()
+        try:
+            harness.lay_out(folder, {"vornax.ini": cases.INI, "dosdose.dat": cases.DOSE})
+            shutil.copy(os.path.join(SAMPLES, "flawed-decimal-comma.dat"), folder)
+            for asset, nominal, token in [("A7", "1", "1,000021"), ("A7", "10", "10,00013"),
+                                          ("AB12", "10", "10,02"), ("R1", "1000", "1,000")]:
+                with self.subTest(asset=asset, nominal=nominal):
+                    run = harness.run_tallix(TALLIX, "vornax.ini flawed-decimal-comma.dat %s %s" % (asset, nominal),
+                                             folder, [])
+                    self.assertEqual(run.status, 1)
+                    self.assertEqual(run.boxes[0][1], '"%s" contains an invalid NR3 number.' % token)
+                    mem1 = harness.read_bytes(os.path.join(folder, "dosdose.dat")).split(b"\r\n")[1]
+                    self.assertEqual(mem1, b"-1")
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
 
 
 class ReadmeExamples(unittest.TestCase):
