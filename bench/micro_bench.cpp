@@ -87,7 +87,7 @@ void BM_SearchNoMatch(benchmark::State& state) {
     for (auto _ : state) {
         std::rewind(f);
         benchmark::DoNotOptimize(
-            search_data_file_at("refs", f, "Q9999", 10, nullptr, rs, stop, no_box_report, 0));
+            search_data_file_at({"refs", f, "Q9999", 10, nullptr, no_box_report, 0}, rs, stop));
     }
     std::fclose(f);
     state.SetBytesProcessed(std::int64_t(state.iterations() * content.size()));

@@ -40,7 +40,6 @@ std::string place_text(const place& at) {
     return text;
 }
 
-long piece_column(long piece) { return 1 + (piece - 1) * long(DATA_LINE_LIMIT); }
 
 // The first line of one exact nominal of an asset.
 struct nominal_line {
@@ -82,7 +81,7 @@ bool match_range(double value, long long& low, long long& high) {
     while (lo < hi) {
         const long long mid = lo + (hi - lo) / 2;
         const double n = from_ordered(mid);
-        if (value <= n + std::fabs(n) * 1e-11) hi = mid;
+        if (value <= tolerance_ceiling(n)) hi = mid;
         else lo = mid + 1;
     }
     low = lo;
@@ -91,7 +90,7 @@ bool match_range(double value, long long& low, long long& high) {
     while (lo < hi) {
         const long long mid = hi - (hi - lo) / 2;
         const double n = from_ordered(mid);
-        if (!(n - std::fabs(n) * 1e-11 > value)) lo = mid;
+        if (!(tolerance_floor(n) > value)) lo = mid;
         else hi = mid - 1;
     }
     high = lo;
@@ -177,7 +176,7 @@ void finding(file_check& fc, const place& at, bool error, std::string text) {
     if (fc.quiet_line) return;
     if (at.piece > 1)
         text += " (in piece " + std::to_string(at.piece) + ", from column " +
-                std::to_string(piece_column(at.piece)) + ")";
+                std::to_string(piece_first_column(at.piece)) + ")";
     add_finding(fc, fc.findings, at.line, error, text);
 }
 
@@ -190,7 +189,7 @@ const nominal_line* earlier_match(const asset_lines& a, double nominal) {
         if (!best || e.second.order < best->order) best = &e.second;
     };
     // Every nominal the tolerance accepts lies well inside twice its width.
-    const double width = std::fabs(nominal) * 2e-11;
+    const double width = std::fabs(nominal) * 2 * NOMINAL_TOLERANCE;
     for (auto it = a.by_nominal.lower_bound(nominal - width);
          it != a.by_nominal.end() && it->first <= nominal + width; ++it)
         consider(*it);
@@ -208,7 +207,7 @@ void check_nul(file_check& fc, const place& at, const std::string& text, std::si
         if (text[i] == '\0' || is_data_delimiter(text[i])) continue;
         finding(fc, at, false,
                 "a NUL character at column " +
-                    std::to_string(piece_column(at.piece) + long(said)) +
+                    std::to_string(piece_first_column(at.piece) + long(said)) +
                     " ends the line; the text after it is never read");
         return;
     }
@@ -219,7 +218,7 @@ void check_nul(file_check& fc, const place& at, const std::string& text, std::si
 void note_lone_crs(file_check& fc, const place& at, const char* text, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '\r') {
-            if (fc.crs_waiting++ == 0) fc.first_waiting = piece_column(at.piece) + long(i);
+            if (fc.crs_waiting++ == 0) fc.first_waiting = piece_first_column(at.piece) + long(i);
         } else if (fc.crs_waiting && !is_data_delimiter(text[i])) {
             if (fc.crs_joining == 0) fc.first_joining = fc.first_waiting;
             fc.crs_joining += fc.crs_waiting;
@@ -240,7 +239,7 @@ std::string lone_cr_text(const file_check& fc) {
 
 void check_piece(file_check& fc, const place& at, const std::string& text) {
     const char* p = text.data();
-    const std::size_t said = strnlen(p, text.size());
+    const std::size_t said = said_length(p, text.size());
     note_lone_crs(fc, at, text.data(), said);
     const piece_cells pc = cut_cells(p, p + said);
     fc.quiet_line = false;
@@ -361,7 +360,7 @@ std::string long_line_text(const file_check& fc) {
         const further_piece& f = fc.further[i];
         text += joint;
         joint = "; ";
-        const std::string column = std::to_string(piece_column(f.piece));
+        const std::string column = std::to_string(piece_first_column(f.piece));
         if (!f.asset.empty()) {
             text += "piece " + std::to_string(f.piece) + " starts at column " + column +
                     " and is read as a line for asset " + f.asset;
@@ -376,7 +375,7 @@ std::string long_line_text(const file_check& fc) {
         }
         text += "pieces " + std::to_string(f.piece) + " to " +
                 std::to_string(fc.further[last].piece) + " start at columns " + column + " to " +
-                std::to_string(piece_column(fc.further[last].piece)) +
+                std::to_string(piece_first_column(fc.further[last].piece)) +
                 " and are not read as lines for any asset";
         i = last;
     }

@@ -450,7 +450,7 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
             std::fseek(f, 0, SEEK_SET);
             register_set rs;
             search_stop stop;
-            search_data_file_at("random.dat", f, asset.c_str(), nominal, nullptr, rs, stop, no_report);
+            search_data_file_at({"random.dat", f, asset.c_str(), nominal, nullptr, no_report}, rs, stop);
             mem = rs.MEM;
             return stop.line;
         };

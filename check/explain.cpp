@@ -64,8 +64,7 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
     register_set rs;
     search_stop stop;
     g_reported.clear();
-    const int outcome =
-        search_data_file_at(data_path, file, asset, nominal, nullptr, rs, stop, record_report);
+    const int outcome = search_data_file_at({data_path, file, asset, nominal, nullptr, record_report}, rs, stop);
     std::fclose(file);
 
     if (stop.line > 0) {
@@ -75,7 +74,7 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
         out += ": ";
         if (stop.piece > 1)
             out += "piece " + std::to_string(stop.piece) + " from column " +
-                   std::to_string(1 + (stop.piece - 1) * long(DATA_LINE_LIMIT)) + ": ";
+                   std::to_string(piece_first_column(stop.piece)) + ": ";
         out += visible(stop.text);
         out += '\n';
     }

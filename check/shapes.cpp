@@ -115,7 +115,7 @@ int survey_data_file(std::FILE* file, file_survey& survey, int& error_number) {
             error_number = reader->error;
             return 0;
         }
-        const piece_cells c = cut_cells(data, data + strnlen(data, length));
+        const piece_cells c = cut_cells(data, data + said_length(data, length));
         if (c.cells.size() < 2) continue;
         ++survey.nominal_lines;
         if (comma_split_count(c) > 0) ++survey.comma_split;

@@ -43,6 +43,11 @@ int text_read_more(text_reader& r) {
     return 1;
 }
 
+int text_slide_window(text_reader& r, std::size_t keep_from) {
+    r.pos = keep_from;
+    return text_read_more(r);
+}
+
 text_cut_result text_cut_piece(const char* p, std::size_t avail, std::size_t limit, bool at_end,
                                std::size_t& length, std::size_t& used, bool& had_line_end) {
     // A piece is at most `limit` characters, a line end counting as one;

@@ -55,6 +55,17 @@ text_read_result text_read_line(text_reader& r, std::string& line);
 /// 0 at the end of the file, after a Ctrl-Z, or on a read error (`r.error`).
 int text_read_more(text_reader& r);
 
+/// The window of a reader that cuts pieces itself (the data-file search):
+/// the characters read and not yet given up, which it may look at as it
+/// likes, and whether the file ends after them.
+inline const char* text_window(const text_reader& r) { return r.buf; }
+inline std::size_t text_window_size(const text_reader& r) { return r.len; }
+inline bool text_window_is_last(const text_reader& r) { return r.ended; }
+
+/// Gives up the window's first `keep_from` characters and reads more behind
+/// the rest, which then begins the window. Returns as text_read_more.
+int text_slide_window(text_reader& r, std::size_t keep_from);
+
 enum text_cut_result { TEXT_CUT_NOTHING = 0, TEXT_CUT = 1, TEXT_CUT_NEEDS_MORE = 2 };
 
 /// Cuts the piece that starts at `p`, with `avail` characters known there,

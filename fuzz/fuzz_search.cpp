@@ -154,8 +154,8 @@ bool search_agrees(const std::string& body, const std::string& asset, double nom
     rs.MEM = 3;
     g_reports.clear();
     search_stop stop;
-    const int outcome = search_data_file_at("refs.dat", f, asset.c_str(), nominal, "vornax.ini", rs,
-                                            stop, record_report, count_lines);
+    const int outcome = search_data_file_at(
+        {"refs.dat", f, asset.c_str(), nominal, "vornax.ini", record_report, count_lines}, rs, stop);
     std::fclose(f);
     bool same = outcome == want.outcome && model::same_bits(rs.MEM, want.mem) &&
                 stop.line == (count_lines ? want.line : 0) && stop.piece == want.piece &&

@@ -10,11 +10,29 @@
 #include "exchange/text_mode.h"
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 /// Data-file lines are read in pieces of at most this many characters, the
 /// line end counting as one.
 constexpr std::size_t DATA_LINE_LIMIT = 254;
+
+/// The piece (from 1) that the character at `column` (from 0) of a line
+/// falls in: a line is cut into pieces every DATA_LINE_LIMIT characters.
+inline long piece_of_column(std::size_t column) { return long(column / DATA_LINE_LIMIT) + 1; }
+
+/// The column (from 0) at which the piece holding `column` begins.
+inline std::size_t piece_start_column(std::size_t column) { return column - column % DATA_LINE_LIMIT; }
+
+/// The first column of piece `piece` (both from 1), as findings name it.
+inline long piece_first_column(long piece) { return 1 + (piece - 1) * long(DATA_LINE_LIMIT); }
+
+/// What a piece says: a line is text, and a NUL ends it. Returns the
+/// characters of [data, data + length) before the first NUL.
+inline std::size_t said_length(const char* data, std::size_t length) {
+    const void* nul = std::memchr(data, '\0', length);
+    return nul ? std::size_t(static_cast<const char*>(nul) - data) : length;
+}
 
 /// The characters between tokens: space, comma, tab, CR and LF.
 inline bool is_data_delimiter(char c) { return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n'; }
@@ -33,6 +51,23 @@ inline int same_asset(const char* token, std::size_t length, const char* asset) 
     for (std::size_t i = 0; i < length; ++i)
         if (asset[i] == '\0' || fold_asset_char(token[i]) != fold_asset_char(asset[i])) return 0;
     return asset[length] == '\0' ? 1 : 0;
+}
+
+/// Returns 1 when the first token of the piece [p, end) may be the asset
+/// `folded` (written in lower case) followed by a delimiter, so that the
+/// piece has to be examined; 0 when it surely is for another asset or
+/// carries nothing after the asset. Most lines of a big file are for other
+/// assets; they are turned away here after a character or two. A line that
+/// ends right after the asset (at its end or at a NUL) has no nominal and is
+/// skipped either way. Only tells what to skip cheaply: the piece's first
+/// cell decides.
+inline int may_be_asset(const char* p, const char* end, const std::string& folded) {
+    while (p < end && is_data_delimiter(*p)) ++p;
+    const std::size_t n = folded.size();
+    if (std::size_t(end - p) <= n) return 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (fold_asset_char(p[i]) != folded[i]) return 0;
+    return is_data_delimiter(p[n]) ? 1 : 0;
 }
 
 /// Finds the first token of a data-file line at or after `p` (before `end`):

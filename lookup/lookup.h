@@ -14,6 +14,7 @@
 
 #include "exchange/exchange.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -73,6 +74,14 @@ int nr3_value(const char* token, std::size_t length, double& value);
 /// when it is a number to its end; otherwise reports it (retryable) and
 /// returns the report's outcome.
 int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs);
+
+/// The relative tolerance of a nominal match: the double nearest 1e-11.
+constexpr double NOMINAL_TOLERANCE = 1e-11;
+
+/// The lowest value in_tolerance accepts above `low`, and the highest below
+/// `high`: each widened by NOMINAL_TOLERANCE of its own size.
+inline double tolerance_floor(double low) { return low - std::fabs(low) * NOMINAL_TOLERANCE; }
+inline double tolerance_ceiling(double high) { return high + std::fabs(high) * NOMINAL_TOLERANCE; }
 
 /// Returns 1 when `value` lies within the range [low, high] widened by a
 /// relative 1e-11 at each end, else 0.

@@ -55,8 +55,7 @@ result search_in(std::FILE* f, const char* asset, double nominal, int count_line
     register_set rs;
     rs.MEM = 3;
     search_stop stop;
-    r.outcome = search_data_file_at("refs.dat", f, asset, nominal, "vornax.ini", rs, stop, record,
-                                    count_lines);
+    r.outcome = search_data_file_at({"refs.dat", f, asset, nominal, "vornax.ini", record, count_lines}, rs, stop);
     std::fclose(f);
     g_texts = nullptr;
     r.mem = rs.MEM;

@@ -3,7 +3,8 @@
 // they would (ASCII letters in either case). Most of a large data file is
 // turned away here, sixteen positions per step where the processor has
 // SSE2 (every x86-64), one at a time elsewhere.
-#include "lookup/search.h"
+#include "lookup/piece_scan.h"
+#include "lookup/data_file.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>

@@ -236,7 +236,7 @@ TEST_F(SearchTest, TellsWhereItStopped) {
         ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
         std::FILE* f = std::fopen((dir + "/refs.dat").c_str(), "rb");
         search_stop stop;
-        search_data_file_at("refs.dat", f, "AB12", 10, ini.c_str(), rs, stop, report_error);
+        search_data_file_at({"refs.dat", f, "AB12", 10, ini.c_str()}, rs, stop);
         std::fclose(f);
         EXPECT_EQ(stop.line, c.line) << c.data;
         EXPECT_EQ(stop.piece, c.piece) << c.data;

@@ -1,0 +1,205 @@
+// The piece scanner: finds, block by block, the pieces of a data file whose
+// first token may be the asset, exactly those a line-by-line reading would
+// have to look at, and nothing else.
+#include "lookup/piece_scan.h"
+
+#include "lookup/data_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int FOUND = 0;        // a candidate piece is handed over
+constexpr int GO_ON = -1;       // the place or piece is nothing: scan on
+constexpr int NEEDS_MORE = -2;  // the place cannot be judged before more is read
+
+// Where the filter passes nearly every line (a file of A10, A11, ... lines
+// when A1 is sought, or of the asset itself at other nominals), asking it
+// costs more than reading the lines one by one. After DENSE_RUN places in a
+// row each within DENSE_GAP characters of the one before, the scanner walks
+// the next WALK_PIECES pieces one by one, then asks the filter again.
+constexpr int DENSE_RUN = 4;
+constexpr std::size_t DENSE_GAP = 64;
+constexpr int WALK_PIECES = 256;
+
+// An asset can begin the first token of a piece only when it holds no
+// delimiter and leaves room in the piece for a delimiter and a nominal.
+bool asset_can_match(const std::string& folded) {
+    if (folded.empty() || folded.size() + 2 > DATA_LINE_LIMIT) return false;
+    for (char c : folded)
+        if (is_data_delimiter(c)) return false;
+    return true;
+}
+
+// The line (from 1) of the piece at offset `start`, when lines are counted:
+// the line ends are counted up to it once, so that a run of candidates
+// costs no more than one count over the block.
+long line_of(piece_scanner& s, std::size_t start) {
+    if (!s.count_lines) return 0;
+    const char* const window = text_window(s.reader);
+    s.at.lines += long(std::count(window + s.at.counted, window + start, '\n'));
+    s.at.counted = start;
+    return s.at.lines + 1;
+}
+
+// The column of offset q (not before s.at.known): the characters between
+// the start of q's line and q. A line is the bytes after an LF; within it
+// each byte is one character (only the CR of a closing CR LF is not, and q
+// never lies on it). Each byte is walked over at most once per block.
+std::size_t column_at(piece_scanner& s, std::size_t q) {
+    const char* const window = text_window(s.reader);
+    const char* const from = window + s.at.known;
+    const char* x = window + q;
+    while (x > from && x[-1] != '\n') --x;
+    s.at.column = x == from ? s.at.column + (q - s.at.known) : std::size_t(window + q - x);
+    s.at.known = q;
+    return s.at.column;
+}
+
+int hand_over(piece_scanner& s, std::size_t start, std::size_t length, long piece, candidate_piece& c) {
+    if (!may_be_asset(text_window(s.reader) + start, text_window(s.reader) + start + length, s.folded))
+        return GO_ON;
+    c.data = text_window(s.reader) + start;
+    c.length = length;
+    c.line = line_of(s, start);
+    c.piece = piece;
+    return FOUND;
+}
+
+// Looks closer at offset at, where the byte filter saw the asset's first
+// and last characters. The place matters only when the whole asset stands
+// there followed by a delimiter, and it begins the first token of a piece:
+// the place's piece begins at its column rounded down to a multiple of the
+// piece length, and everything between there and the place must be
+// delimiters. Then that piece is cut. Returns FOUND with `c`, GO_ON, or
+// NEEDS_MORE; `next` is where to look on (past the piece when one was cut).
+int look_at(piece_scanner& s, std::size_t at, candidate_piece& c, std::size_t& next) {
+    next = at + 1;
+    const char* const window = text_window(s.reader);
+    const std::size_t size = text_window_size(s.reader);
+    const std::size_t n = s.folded.size();
+    for (std::size_t i = 0; i < n; ++i)
+        if (fold_asset_char(window[at + i]) != s.folded[i]) return GO_ON;
+    if (at + n == size) return text_window_is_last(s.reader) ? GO_ON : NEEDS_MORE;
+    // After the asset a delimiter, and not the line's end: a nominal may follow.
+    if (!is_data_delimiter(window[at + n]) || window[at + n] == '\n') return GO_ON;
+
+    const std::size_t column = column_at(s, at);
+    // Most places lie in a line's first piece: no division for them.
+    const std::size_t into = column < DATA_LINE_LIMIT ? column : column - piece_start_column(column);
+    const std::size_t start = at - into;
+    for (std::size_t i = start; i < at; ++i)
+        if (!is_data_delimiter(window[i])) return GO_ON;
+
+    std::size_t length = 0, used = 0;
+    bool had_end = false;
+    const text_cut_result cut =
+        data_cut_piece(window + start, size - start, text_window_is_last(s.reader), length, used, had_end);
+    if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
+    if (cut != TEXT_CUT) return GO_ON;
+    // No other place in this piece can begin its first token; and where it
+    // ends, the column is known, which spares the next place the walk back
+    // to its line's start when lines of the asset follow each other.
+    next = start + used;
+    s.at.known = next;
+    s.at.column = had_end ? 0 : column - into + used;
+    return hand_over(s, start, length, column < DATA_LINE_LIMIT ? 1 : piece_of_column(column), c);
+}
+
+// Walks one piece from s.pos, which begins a piece (s.at.known == s.pos),
+// as a line-by-line reading does. Returns FOUND with `c`, GO_ON (also at
+// the end of the file, which ends the walk), or NEEDS_MORE.
+int walk_one(piece_scanner& s, candidate_piece& c) {
+    const char* const window = text_window(s.reader);
+    std::size_t length = 0, used = 0;
+    bool had_end = false;
+    const text_cut_result cut = data_cut_piece(window + s.pos, text_window_size(s.reader) - s.pos,
+                                               text_window_is_last(s.reader), length, used, had_end);
+    if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
+    if (cut != TEXT_CUT) {
+        s.walk = 0;
+        return GO_ON;
+    }
+    const std::size_t start = s.pos, column = s.at.column;
+    s.pos += used;
+    s.at.known = s.pos;
+    s.at.column = had_end ? 0 : column + used;
+    --s.walk;
+    return hand_over(s, start, length, piece_of_column(column), c);
+}
+
+// After a dense run of places the scanner walks pieces one by one. The walk
+// begins at a piece start: where a cut piece ended, or else at the start of
+// the place's own piece, which no piece cut so far has reached.
+void start_walk(piece_scanner& s, std::size_t at) {
+    s.dense = 0;
+    s.walk = WALK_PIECES;
+    if (s.at.known > at) return;
+    const std::size_t column = column_at(s, at);
+    s.pos = at - (column - piece_start_column(column));
+    s.at.known = s.pos;
+    s.at.column = piece_start_column(column);
+}
+
+// Looks on in the window for the next candidate. Returns FOUND, or
+// NEEDS_MORE when the window holds no more that can be judged.
+int scan_window(piece_scanner& s, candidate_piece& c) {
+    while (s.can_match) {
+        if (s.walk > 0) {
+            const int got = walk_one(s, c);
+            if (got != GO_ON) return got;
+            continue;
+        }
+        const char* const window = text_window(s.reader);
+        const std::size_t size = text_window_size(s.reader);
+        const char* q = next_asset_candidate(s.filter, window + s.pos, window + size);
+        if (!q) {
+            if (size >= s.folded.size()) s.pos = std::max(s.pos, size - s.folded.size() + 1);
+            return NEEDS_MORE;
+        }
+        const std::size_t at = std::size_t(q - window);
+        s.dense = at - s.pos < DENSE_GAP ? s.dense + 1 : 0;
+        std::size_t next = at + 1;
+        const int got = look_at(s, at, c, next);
+        if (got == NEEDS_MORE) {
+            s.pos = at;
+            return NEEDS_MORE;
+        }
+        s.pos = next;
+        if (s.dense >= DENSE_RUN) start_walk(s, at);
+        if (got == FOUND) return FOUND;
+    }
+    s.pos = text_window_size(s.reader);
+    return NEEDS_MORE;
+}
+
+}  // namespace
+
+void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int count_lines) {
+    text_reader_start(s.reader, file);
+    s.folded = folded_asset(asset, std::strlen(asset));
+    make_asset_filter(s.folded.data(), s.folded.size(), s.filter);
+    s.can_match = asset_can_match(s.folded);
+    s.count_lines = count_lines;
+    s.at = scan_place();
+    s.pos = 0;
+    s.walk = 0;
+    s.dense = 0;
+}
+
+piece_scan_result piece_scan_next(piece_scanner& s, candidate_piece& c) {
+    for (;;) {
+        if (scan_window(s, c) == FOUND) return SCAN_PIECE;
+        if (text_window_is_last(s.reader)) return SCAN_END;
+        // Keep what is not yet looked at, from the start of its piece on.
+        const std::size_t column = column_at(s, s.pos);
+        const std::size_t keep = s.pos - (column - piece_start_column(column));
+        line_of(s, keep);
+        s.at.counted = keep;
+        if (!text_slide_window(s.reader, keep) && s.reader.error) return SCAN_FAILED;
+        s.pos -= keep;
+        s.at.known -= keep;
+        s.at.counted -= keep;
+    }
+}

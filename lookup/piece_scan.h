@@ -1,0 +1,83 @@
+// The piece scanner: reads a data file in large blocks and yields, in file
+// order, every piece whose first token may be the sought asset, with its
+// line and piece number. A piece is what a line-by-line reading of the file
+// would take as a line (data_file.h); every other piece is passed over
+// without being cut.
+//
+// Most of a large file is for other assets, so the scanner does not walk
+// its lines: a byte filter finds the places where the asset's first and
+// last characters stand, and only there does the scanner work out whether
+// the place begins the first token of a piece. Where the filter passes
+// nearly every line, it walks the pieces one by one for a while instead.
+// Memory stays the same whatever the size of the file.
+#ifndef TALLIX_LOOKUP_PIECE_SCAN_H
+#define TALLIX_LOOKUP_PIECE_SCAN_H
+
+#include "exchange/text_mode.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+/// The byte filter that finds where the asset may begin: its first and last
+/// characters, each as (byte | fold) == want, fold being 0x20 for a letter so
+/// that both cases pass.
+struct asset_filter {
+    std::size_t length = 0;  ///< characters of the asset
+    unsigned char first_fold = 0, first_want = 0;
+    unsigned char last_fold = 0, last_want = 0;
+};
+
+/// Sets up `f` for the `length` characters of `asset`.
+void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
+
+/// Returns the first position q in [p, end - f.length] whose first and last
+/// asset characters pass the filter, or nullptr when there is none. Only
+/// tells where to look closer: every start of the asset passes, and others
+/// may.
+const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
+
+/// A piece that may be for the asset: its characters (without the line
+/// end), valid until the next call of piece_scan_next, and where it stands.
+struct candidate_piece {
+    const char* data = nullptr;
+    std::size_t length = 0;
+    long line = 0;   ///< line of the file, from 1; 0 when lines are not counted
+    long piece = 0;  ///< piece of that line, from 1
+};
+
+/// Where the scanner is in its reader's window. Offsets move down with the
+/// window when it slides.
+struct scan_place {
+    std::size_t known = 0;    ///< an offset whose column is known ...
+    std::size_t column = 0;   ///< ... and that column: characters since its line began
+    std::size_t counted = 0;  ///< the line ends before this offset ...
+    long lines = 0;           ///< ... are this many (only when lines are counted)
+};
+
+/// One scan of one file for one asset. Large: allocate it on the heap.
+struct piece_scanner {
+    text_reader reader;
+    std::string folded;    ///< the asset in lower case
+    asset_filter filter;
+    bool can_match = false;  ///< the asset can begin a piece at all
+    int count_lines = 1;
+    scan_place at;
+    std::size_t pos = 0;  ///< places before this offset have been looked at
+    int walk = 0;         ///< pieces still to walk one by one; pos then begins a piece
+    int dense = 0;        ///< places in a row close to the one before
+};
+
+enum piece_scan_result { SCAN_PIECE = 0, SCAN_END = 1, SCAN_FAILED = 2 };
+
+/// Starts scanning `file` (open for reading at its start) for `asset`.
+/// With `count_lines` 0 the candidates' line numbers are left 0, which
+/// spares a count of every line end.
+void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int count_lines);
+
+/// Finds the next piece whose first token may be the asset and returns
+/// SCAN_PIECE with it in `c`; SCAN_END after the last one; SCAN_FAILED when
+/// reading failed (its errno in s.reader.error).
+piece_scan_result piece_scan_next(piece_scanner& s, candidate_piece& c);
+
+#endif
