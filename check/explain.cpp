@@ -5,9 +5,7 @@
 
 #include "exchange/exchange.h"
 #include "lookup/search.h"
-#include "platform/platform.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -57,15 +55,12 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
     if (!nr3_value(nominal_text, std::strlen(nominal_text), nominal))
         return tell_failure(out, invalid_number_text(nominal_text, std::strlen(nominal_text)));
 
-    errno = 0;
-    std::FILE* file = platform_open_disk_file(data_path);
-    if (!file) return tell_failure(out, open_failure_text(data_path, errno));
-
+    // The attempt tallix makes, a data file that changes on the way read
+    // again as tallix reads it.
     register_set rs;
     search_stop stop;
     g_reported.clear();
-    const int outcome = search_data_file_at({data_path, file, asset, nominal, nullptr, record_report}, rs, stop);
-    std::fclose(file);
+    const int outcome = search_data_path({data_path, nullptr, asset, nominal, nullptr, record_report}, rs, stop);
 
     if (stop.line > 0) {
         out += data_path;
@@ -78,9 +73,6 @@ int explain_lookup(const char* asset, const char* nominal_text, const char* data
         out += visible(stop.text);
         out += '\n';
     }
-    // A file rewritten while it was read is told as busy; tallix would read
-    // it again.
-    if (outcome == OUTCOME_FILE_CHANGED) return tell_failure(out, open_failure_text(data_path, EBUSY));
     if (outcome != OUTCOME_FOUND) return tell_failure(out, g_reported);
     out += "value: ";
     append_number(out, rs.MEM);

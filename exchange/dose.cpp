@@ -5,6 +5,7 @@
 // text followed by PASS, FAIL or the result number.
 #include "exchange/error_box.h"
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "exchange/text_mode.h"
 #include "platform/platform.h"
 

@@ -16,7 +16,8 @@
 //
 // Each failure is told to the operator in a message box (caption "Error")
 // before the operation returns 0. The library keeps one process-wide value:
-// the exchange-file path, computed on its first successful use.
+// the exchange-file path, computed on its first successful use. (How it is
+// found from the initialization file is the library's own: host_ini.h.)
 #ifndef TALLIX_EXCHANGE_H
 #define TALLIX_EXCHANGE_H
 
@@ -62,34 +63,10 @@ int get_dose(const char* ini_path, register_set& rs, int extended);
 /// "Cannot write ..." when the write failed on the way.
 int put_dose(const char* ini_path, const register_set& rs, int extended);
 
-// ------------------------------------------- the initialization file, paths
-
-/// Returns 1 when `ini_path` is VORNAX's initialization file: present, not
-/// empty, an existing name (a directory counts) and with a non-empty
-/// Startup/procdir. Otherwise shows "\"%s\" is not a valid VORNAX
-/// initialization file." (an absent path printed as "(null)") and returns 0.
-int check_host_ini(const char* ini_path);
-
-/// Validates the file again and reads Startup/user_cwd into `value`, with
-/// one final separator stripped. Returns 0 (after the message) when the file
-/// is not valid.
-int read_user_cwd(const char* ini_path, std::string& value);
-
-/// As read_user_cwd, for Startup/user_data_dir.
-int read_user_data_dir(const char* ini_path, std::string& value);
-
-/// Removes one final slash or backslash from a non-empty `text`.
-void strip_trailing_separator(std::string& text);
-
-/// Stores the exchange-file path in `path`: computed from the initialization
-/// file on the first success (user_data_dir, else user_cwd, else the current
-/// directory, then "dosdose.dat") and kept for the rest of the process.
-/// Returns 0 (after the message) when the file is not valid; the next call
-/// then tries again.
-int exchange_file_path(const char* ini_path, std::string& path);
-
-/// Forgets the kept exchange-file path, so that the next call computes it
-/// again. For programs that serve several initialization files, and tests.
+/// Forgets the exchange-file path kept since the first successful get_dose
+/// or put_dose, so that the next call finds it again from its
+/// initialization file. For programs that serve several initialization
+/// files, and tests.
 void forget_exchange_file_path();
 
 // ------------------------------------------------------------------ numbers

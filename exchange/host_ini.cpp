@@ -2,6 +2,7 @@
 // finding the register exchange file `dosdose.dat` from it.
 #include "exchange/error_box.h"
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "platform/platform.h"
 
 namespace {

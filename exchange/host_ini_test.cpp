@@ -1,5 +1,6 @@
 // Validating VORNAX's initialization file and finding dosdose.dat from it.
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -3,6 +3,7 @@
 // TALLIX uses, and is also cut as a command line (up to its first NUL, as
 // the start-up hands over a C string) against a plain model of the cutting.
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "fuzz/fuzz_scratch.h"
 #include "lookup/lookup.h"
 #include "platform/platform.h"

@@ -5,31 +5,41 @@
 //
 // The tool's routines return an outcome code, the answer a message box gives
 // for the operator's choice: found (also OK), give up (Cancel), try again
-// (Retry). Only the entry (tallix_entry, declared for the program start in
-// platform/platform.h) turns the run into an exit status. The search's
-// workings, for tallix-check and the tests, are in search.h; the data-file
-// rules in data_file.h.
+// (Retry). Only the entry (tallix_entry, which the platform's start-up
+// calls) turns the run into an exit status. The search's workings, for
+// tallix-check and the tests, are in search.h; the data-file rules in
+// data_file.h.
 #ifndef TALLIX_LOOKUP_H
 #define TALLIX_LOOKUP_H
 
 #include "exchange/exchange.h"
+#include "platform/platform.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <string>
 
-/// Outcome codes; any other value (a box that could not be shown gives 0)
-/// counts as give up. OUTCOME_FILE_CHANGED is no button: the search tells
-/// with it, before any value or report, that the data file changed while
-/// it was read, so that it is read again.
-enum : int { OUTCOME_FOUND = 1, OUTCOME_GIVE_UP = 2, OUTCOME_RETRY = 4, OUTCOME_FILE_CHANGED = 8 };
-
-/// How often a data file that changes while it is searched is read again
-/// before the lookup says it cannot be read ("errno = 16.", busy).
-constexpr int DATA_FILE_READS = 5;
+/// Outcome codes: the answers of the message boxes that ask for them, so
+/// that a report can pass the operator's answer on as it is. Any other
+/// value (a box that could not be shown gives ANSWER_NONE) counts as give
+/// up. OUTCOME_FILE_CHANGED is no button: the search tells with it, before
+/// any value or report, that the data file changed while it was read, so
+/// that it is read again.
+enum : int {
+    OUTCOME_FOUND = ANSWER_OK,
+    OUTCOME_GIVE_UP = ANSWER_CANCEL,
+    OUTCOME_RETRY = ANSWER_RETRY,
+    OUTCOME_FILE_CHANGED = 8,
+};
 
 // ------------------------------------------------------------ entry and run
+
+/// The program's work for one command line (the text after the program's
+/// name): cuts it into its four arguments and runs the lookup, or tells
+/// which argument is missing. Returns the exit status: 0 when a value was
+/// found and handed over, else 1. The platform's start-up calls it.
+int tallix_entry(const char* command_line);
 
 /// Cuts `text` in place at every run of spaces and commas and points
 /// `args` at the first four tokens. Returns how many were found (0 to 4);
@@ -69,11 +79,6 @@ std::string invalid_number_text(const char* token, std::size_t length);
 /// its start in `value` (0 when none) and returns 1 when the number runs to
 /// the token's end, else 0.
 int nr3_value(const char* token, std::size_t length, double& value);
-
-/// Converts `token` into rs.MEM (also when it is not a number). Returns 1
-/// when it is a number to its end; otherwise reports it (retryable) and
-/// returns the report's outcome.
-int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs);
 
 /// The relative tolerance of a nominal match: the double nearest 1e-11.
 constexpr double NOMINAL_TOLERANCE = 1e-11;

@@ -1,10 +1,9 @@
 // One lookup from the nominal value to the exit status: read the registers,
 // search the data file for as long as the operator asks to retry, record the
 // result in MEM and MEM1 and write the registers back.
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "platform/platform.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -14,26 +13,12 @@ void internal_error(const char* text) {
                          MB_STYLE_TASKMODAL | MB_STYLE_ICONERROR | MB_STYLE_OK);
 }
 
-// One attempt: open the data file and search it. A file that changes while
-// it is searched is read again from its first line after a growing pause,
-// a few times; one that keeps changing is told as busy. Returns the outcome.
+// One attempt: open the data file and search it (read again while it
+// changes). Returns the outcome.
 int attempt(const char* ini_path, const char* data_path, const char* asset, double nominal,
             register_set& rs) {
-    unsigned pause_ms = 50;
-    for (int reads = 1;; ++reads) {
-        errno = 0;
-        std::FILE* file = platform_open_disk_file(data_path);
-        if (!file) {
-            int error_number = errno;
-            return report_error(open_failure_text(data_path, error_number), 1, ini_path, rs);
-        }
-        const int outcome = search_data_file(data_path, file, asset, nominal, ini_path, rs);
-        std::fclose(file);
-        if (outcome != OUTCOME_FILE_CHANGED) return outcome;
-        if (reads == DATA_FILE_READS) return report_error(open_failure_text(data_path, EBUSY), 1, ini_path, rs);
-        platform_pause(pause_ms);
-        pause_ms *= 2;
-    }
+    search_stop stop;
+    return search_data_path({data_path, nullptr, asset, nominal, ini_path, report_error, 0}, rs, stop);
 }
 
 }  // namespace

@@ -6,17 +6,13 @@
 #include "lookup/search.h"
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <memory>
 
 int nr3_value(const char* token, std::size_t length, double& value) {
     return scan_number(token, length, value, NUMBER_STRTOD) == length && length > 0 ? 1 : 0;
-}
-
-int read_nr3(const char* token, std::size_t length, const char* ini_path, register_set& rs) {
-    if (nr3_value(token, length, rs.MEM)) return OUTCOME_FOUND;
-    return report_error(invalid_number_text(token, length), 1, ini_path, rs);
 }
 
 int in_tolerance(double value, double low, double high) {
@@ -84,6 +80,24 @@ int search_data_file(const char* data_path, std::FILE* file, const char* asset,
                      double nominal, const char* ini_path, register_set& rs) {
     search_stop stop;
     return search_data_file_at({data_path, file, asset, nominal, ini_path, report_error, 0}, rs, stop);
+}
+
+int search_data_path(search_request q, register_set& rs, search_stop& stop) {
+    unsigned pause_ms = 50;
+    for (int reads = 1;; ++reads) {
+        errno = 0;
+        q.file = platform_open_disk_file(q.data_path);
+        if (!q.file) {
+            const int error_number = errno;
+            return q.report(open_failure_text(q.data_path, error_number), 1, q.ini_path, rs);
+        }
+        const int outcome = search_data_file_at(q, rs, stop);
+        std::fclose(q.file);
+        if (outcome != OUTCOME_FILE_CHANGED) return outcome;
+        if (reads == DATA_FILE_READS) return q.report(open_failure_text(q.data_path, EBUSY), 1, q.ini_path, rs);
+        platform_pause(pause_ms);
+        pause_ms *= 2;
+    }
 }
 
 int search_data_file_at(const search_request& asked, register_set& rs, search_stop& stop) {

@@ -41,4 +41,16 @@ struct search_request {
 /// stopped.
 int search_data_file_at(const search_request& q, register_set& rs, search_stop& stop);
 
+/// How often a data file that changes while it is searched is read before
+/// the lookup says it cannot be read ("errno = 16.", busy).
+constexpr int DATA_FILE_READS = 5;
+
+/// One attempt of a lookup: opens q.data_path as a disk file (q.file is
+/// set here) and searches it. A file that cannot be opened is reported with
+/// open_failure_text. One that changes while it is searched is read again
+/// from its first line after a pause (50 ms, doubling each time), and after
+/// DATA_FILE_READS readings reported as busy, so that a value is only ever
+/// taken from one unchanged version of the file. Returns the outcome.
+int search_data_path(search_request q, register_set& rs, search_stop& stop);
+
 #endif

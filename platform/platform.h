@@ -11,7 +11,8 @@
 //
 // The program start-up is platform code too: start_posix.cpp and
 // start_win32.cpp each define the process entry point and hand the
-// command-line text after the program's name to `tallix_entry`.
+// command-line text after the program's name to the program's entry
+// (tallix_entry, lookup/lookup.h).
 #ifndef TALLIX_PLATFORM_H
 #define TALLIX_PLATFORM_H
 
@@ -33,11 +34,6 @@ enum : int {
     ANSWER_CANCEL = 2,
     ANSWER_RETRY = 4,
 };
-
-/// The program's own work for one command line (the text after the
-/// program's name), returning the exit status. The start-up files
-/// (start_posix.cpp, start_win32.cpp) call it; the program defines it.
-int tallix_entry(const char* command_line);
 
 /// Shows a task-modal message box without owner window and waits for the
 /// operator. Returns the button pressed (ANSWER_OK, ANSWER_CANCEL,

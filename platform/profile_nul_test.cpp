@@ -2,6 +2,7 @@
 // as the C strings Windows programs get, so no value carries a NUL into a
 // path.
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

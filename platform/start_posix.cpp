@@ -1,7 +1,7 @@
 // Program start on POSIX systems: the arguments arrive already split, so
 // they are joined with single spaces into the one command-line text that
 // TALLIX cuts itself, exactly as the Windows start-up hands it over.
-#include "platform/platform.h"
+#include "lookup/lookup.h"
 
 #include <string>
 

@@ -2,7 +2,7 @@
 // own. The C runtime hands over the command-line text after the program's
 // name, exactly as VORNAX wrote it; TALLIX cuts it itself, and its result
 // becomes the process exit status.
-#include "platform/platform.h"
+#include "lookup/lookup.h"
 
 #include <windows.h>
 

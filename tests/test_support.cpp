@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include "exchange/exchange.h"
+#include "exchange/host_ini.h"
 #include "platform/platform.h"
 
 #include <algorithm>
