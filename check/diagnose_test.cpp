@@ -2,7 +2,7 @@
 // text, and nothing for what a lookup reads without trouble.
 #include "check/check.h"
 #include "lookup/search.h"
-#include "reference_cells.h"
+#include "reference_search.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

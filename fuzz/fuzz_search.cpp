@@ -8,7 +8,12 @@
 // numbers counted and without.
 #include "exchange/exchange.h"
 #include "fuzz/number_model.h"
-#include "tests/reference_cells.h"
+
+// The reference is not what is being fuzzed: its branches give the fuzzer
+// no guidance worth having and would cost most of the time of an input
+// whose first block is filled, so they are left out of the coverage.
+#define REFERENCE_ONLY __attribute__((no_sanitize("coverage")))
+#include "tests/reference_search.h"
 #include "lookup/search.h"
 #include "platform/platform.h"
 
@@ -33,120 +38,15 @@ int no_box(const char* text, const char*, unsigned) {
     std::abort();
 }
 
-// The model's view of a data file: text mode (CR LF is one line end, Ctrl-Z
-// ends the file), then pieces of at most 254 characters, the line end
-// counting as one.
-struct model_piece {
-    std::string text;
-    long line, piece;
-};
-
-// The model is not what is being fuzzed: its branches give the fuzzer no
-// guidance worth having and would cost most of the time of an input whose
-// first block is filled, so they are left out of the coverage.
-#define MODEL_ONLY __attribute__((no_sanitize("coverage")))
-
-MODEL_ONLY std::vector<model_piece> model_pieces(const std::string& bytes) {
-    const std::string before_ctrl_z = bytes.substr(0, bytes.find('\x1A'));
-    std::string text;
-    size_t from = 0;
-    for (size_t cr; (cr = before_ctrl_z.find("\r\n", from)) != std::string::npos; from = cr + 1)
-        text.append(before_ctrl_z, from, cr - from);
-    text.append(before_ctrl_z, from, std::string::npos);
-
-    std::vector<model_piece> pieces;
-    size_t i = 0;
-    long line = 1, number = 0;
-    while (i < text.size()) {
-        const size_t lf = text.find('\n', i);
-        const size_t to_end = (lf == std::string::npos ? text.size() : lf + 1) - i;
-        std::string piece = text.substr(i, to_end < 254 ? to_end : 254);
-        i += piece.size();
-        const bool ended = piece.back() == '\n';
-        if (ended) piece.pop_back();
-        pieces.push_back({piece, line, ++number});
-        if (ended) {
-            ++line;
-            number = 0;
-        }
-    }
-    return pieces;
-}
-
-MODEL_ONLY bool model_same_asset(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = char(x - 32);
-        if (y >= 'a' && y <= 'z') y = char(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
 bool model_whole_number(const std::string& token, double& value) {
     model::number n = model::read(token.data(), token.size());
     value = n.strtod_value;
     return n.length == token.size();
 }
 
-struct expectation {
-    int outcome = OUTCOME_GIVE_UP;
-    double mem = 0;
-    std::string report;  // empty when found
-    long line = 0, piece = 0;
-    std::string stop_text;
-};
-
-MODEL_ONLY expectation model_search(const std::string& bytes, const std::string& asset, double nominal,
-                                    double mem_before) {
-    expectation e;
-    e.mem = mem_before;
-    const double k = 1e-11;
-    for (const model_piece& piece : model_pieces(bytes)) {
-        std::vector<std::string> t = reference_cells(piece.text);
-        if (t.size() < 2 || !model_same_asset(t[0], asset)) continue;
-        double v = 0;
-        const bool ok = model_whole_number(t[1], v);
-        e.mem = v;
-        e.line = piece.line;
-        e.piece = piece.piece;
-        e.stop_text = piece.text;
-        if (!ok) {
-            e.report = "\"" + t[1] + "\" contains an invalid NR3 number.";
-            return e;
-        }
-        if (nominal - std::fabs(nominal) * k > v) {
-            e.line = e.piece = 0;
-            e.stop_text.clear();
-            continue;
-        }
-        if (!(v <= nominal + std::fabs(nominal) * k)) {
-            e.line = e.piece = 0;
-            e.stop_text.clear();
-            continue;
-        }
-        if (t.size() < 3) {
-            e.report = "Can't get value.";
-            return e;
-        }
-        const bool value_ok = model_whole_number(t[2], v);
-        e.mem = v;
-        if (!value_ok) {
-            e.report = "\"" + t[2] + "\" contains an invalid NR3 number.";
-            return e;
-        }
-        e.outcome = OUTCOME_FOUND;
-        return e;
-    }
-    e.report = "No value found for " + asset + " at " + format_number(nominal) +
-               " in file:  \"refs.dat\"";
-    return e;
-}
-
 // Runs the search over `body`; returns whether it agrees with `want`.
 bool search_agrees(const std::string& body, const std::string& asset, double nominal,
-                   int count_lines, const expectation& want) {
+                   int count_lines, const reference_result& want) {
     std::FILE* f = body.empty() ? std::fopen("/dev/null", "rb")
                                 : fmemopen(const_cast<char*>(body.data()), body.size(), "rb");
     if (!f) std::abort();
@@ -157,7 +57,7 @@ bool search_agrees(const std::string& body, const std::string& asset, double nom
     const int outcome = search_data_file_at(
         {"refs.dat", f, asset.c_str(), nominal, "vornax.ini", record_report, count_lines}, rs, stop);
     std::fclose(f);
-    bool same = outcome == want.outcome && model::same_bits(rs.MEM, want.mem) &&
+    bool same = outcome == (want.found ? OUTCOME_FOUND : OUTCOME_GIVE_UP) && model::same_bits(rs.MEM, want.mem) &&
                 stop.line == (count_lines ? want.line : 0) && stop.piece == want.piece &&
                 stop.text == want.stop_text;
     if (want.report.empty()) same = same && g_reports.empty();
@@ -167,7 +67,7 @@ bool search_agrees(const std::string& body, const std::string& asset, double nom
                      "search (lines %s): outcome %d MEM %.17g stop %ld/%ld report \"%s\"; "
                      "model: %d %.17g %ld/%ld \"%s\"\n",
                      count_lines ? "counted" : "not counted", outcome, rs.MEM, stop.line, stop.piece,
-                     g_reports.empty() ? "" : g_reports[0].c_str(), want.outcome, want.mem, want.line,
+                     g_reports.empty() ? "" : g_reports[0].c_str(), want.found ? 1 : 2, want.mem, want.line,
                      want.piece, want.report.c_str());
     return same && stop.text.size() <= DATA_LINE_LIMIT;
 }
@@ -198,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                 : "F" + std::string(length - 2, ' ') + "\n") + body;
     }
 
-    const expectation want = model_search(body, asset, nominal, 3);
+    const reference_result want =
+        reference_search(body, asset, nominal, 3, model_whole_number,
+                         "No value found for " + asset + " at " + format_number(nominal) + " in file:  \"refs.dat\"");
     if (!search_agrees(body, asset, nominal, 1, want)) std::abort();
     if (!search_agrees(body, asset, nominal, 0, want)) std::abort();
     return 0;

@@ -3,7 +3,7 @@
 // cut into pieces of 254, each piece cut into tokens. Many random data
 // files, and each must give the same outcome, MEM, messages and stop.
 #include "lookup/search.h"
-#include "reference_cells.h"
+#include "reference_search.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -73,81 +73,30 @@ result block_search(const std::string& content, const char* asset, double nomina
     return search_in(f, asset, nominal, count_lines);
 }
 
-bool same_text_ignoring_case(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-std::string invalid(const std::string& token) {
-    return "\"" + token + "\" contains an invalid NR3 number.";
-}
-
-// One piece as a line of its own: returns true when the search stops there,
-// with `r` filled in.
-bool plain_piece(const std::string& got, const std::string& asset, double nominal, long line,
-                 long piece, result& r) {
-    auto stop = [&](int outcome, std::string box) {
-        r.line = line;
-        r.piece = piece;
-        r.stop_text = got;
-        r.outcome = outcome;
-        if (!box.empty()) r.texts.push_back(box);
-        return true;
-    };
-    const std::vector<std::string> tokens = reference_cells(got);
-    if (tokens.size() < 2 || !same_text_ignoring_case(tokens[0], asset)) return false;
-    if (!nr3_value(tokens[1].data(), tokens[1].size(), r.mem))
-        return stop(OUTCOME_GIVE_UP, invalid(tokens[1]));
-    if (!in_tolerance(r.mem, nominal, nominal)) return false;
-    if (tokens.size() < 3) return stop(OUTCOME_GIVE_UP, "Can't get value.");
-    if (nr3_value(tokens[2].data(), tokens[2].size(), r.mem)) return stop(OUTCOME_FOUND, "");
-    return stop(OUTCOME_GIVE_UP, invalid(tokens[2]));
+// The reference search reads numbers with the search's own reader: this
+// test is about pieces, cells and stops.
+bool whole_number(const std::string& token, double& value) {
+    return nr3_value(token.data(), token.size(), value) == 1;
 }
 
 std::string no_value(const std::string& asset, double nominal) {
     return "No value found for " + asset + " at " + format_number(nominal) + " in file:  \"refs.dat\"";
 }
 
+result from_reference(const reference_result& ref) {
+    result r;
+    r.outcome = ref.found ? OUTCOME_FOUND : OUTCOME_GIVE_UP;
+    r.mem = ref.mem;
+    if (!ref.report.empty()) r.texts.push_back(ref.report);
+    r.line = ref.line;
+    r.piece = ref.piece;
+    r.stop_text = ref.stop_text;
+    return r;
+}
+
 // The search as plainly as it can be written.
 result plain_search(const std::string& content, const std::string& asset, double nominal) {
-    // Text mode: Ctrl-Z ends the file, CR LF is one line end.
-    std::string chars;
-    for (std::size_t i = 0; i < content.size() && content[i] != '\x1A'; ++i) {
-        if (content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n') continue;
-        chars += content[i];
-    }
-    result r;
-    r.mem = 3;
-    long line = 1, piece = 0;
-    std::size_t i = 0;
-    while (i < chars.size()) {
-        // At most 254 characters, the line end counting as one.
-        std::size_t take = 0;
-        bool ended = false;
-        while (i + take < chars.size() && take < DATA_LINE_LIMIT) {
-            if (chars[i + take++] == '\n') {
-                ended = true;
-                break;
-            }
-        }
-        const std::string got = chars.substr(i, take - (ended ? 1 : 0));
-        i += take;
-        ++piece;
-        if (plain_piece(got, asset, nominal, line, piece, r)) return r;
-        if (ended) {
-            ++line;
-            piece = 0;
-        }
-    }
-    r.outcome = OUTCOME_GIVE_UP;
-    r.texts.push_back(no_value(asset, nominal));
-    return r;
+    return from_reference(reference_search(content, asset, nominal, 3, whole_number, no_value(asset, nominal)));
 }
 
 // Random data files of the lab's kind, with every awkward thing in them.
@@ -361,28 +310,27 @@ TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
 result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, f);
-    result r;
-    r.mem = 3;
-    long line = 1, piece = 0;
+    reference_result ref;
+    ref.mem = 3;
+    reference_piece p;
+    p.line = 1;
     const char* data = nullptr;
     std::size_t length = 0;
     bool had_end = false;
     text_read_result got;
     while ((got = data_read_piece(*reader, data, length, had_end)) == TEXT_LINE) {
-        ++piece;
-        if (plain_piece(std::string(data, length), asset, nominal, line, piece, r)) break;
+        p.text.assign(data, length);
+        ++p.piece;
+        if (reference_examine(p, asset, nominal, whole_number, ref)) break;
         if (had_end) {
-            ++line;
-            piece = 0;
+            ++p.line;
+            p.piece = 0;
         }
     }
     std::fclose(f);
-    if (got == TEXT_FAILED) r.texts.push_back(open_failure_text("refs.dat", reader->error));
-    if (got == TEXT_FAILED || got == TEXT_END) {
-        r.outcome = OUTCOME_GIVE_UP;
-        if (got == TEXT_END) r.texts.push_back(no_value(asset, nominal));
-    }
-    return r;
+    if (got == TEXT_FAILED) ref.report = open_failure_text("refs.dat", reader->error);
+    if (got == TEXT_END) ref.report = no_value(asset, nominal);
+    return from_reference(ref);
 }
 
 TEST(SearchDifferential, AReadErrorStopsWhereThePieceReaderStops) {
