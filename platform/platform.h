@@ -46,9 +46,9 @@ int tallix_entry(const char* command_line);
 /// POSIX: writes "<caption>: <text>" and then "[OK]" or "[Retry/Cancel]" to
 /// standard error, and reads the answer as one line from standard input
 /// (r/retry, c/cancel, o/ok, any case; an empty line takes the default
-/// button; a number is returned as it is, as the id of the button an
-/// automation tool pressed; anything else asks again). End of input answers
-/// ANSWER_NONE.
+/// button; a Windows button id, 1 to 11 in digits, is returned as it is,
+/// as the id of the button an automation tool pressed; anything else,
+/// other numbers too, asks again). End of input answers ANSWER_NONE.
 int platform_message_box(const char* text, const char* caption, unsigned style);
 
 /// A replacement for the platform's own boxes, for programs that show no

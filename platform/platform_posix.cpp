@@ -51,6 +51,15 @@ std::string lowered_and_trimmed(const std::string& s) {
     return out;
 }
 
+// The button id that `answer` is (Windows' IDOK 1 to IDCONTINUE 11, plain
+// digits), or 0 when it is none: "-", "4-", "-4", "0" and "12" are no
+// button of any box.
+int button_id(const std::string& answer) {
+    if (answer.empty() || answer.size() > 2 || answer.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const int id = std::atoi(answer.c_str());
+    return id >= 1 && id <= 11 ? id : 0;
+}
+
 int terminal_message_box(const char* text, const char* caption, unsigned style) {
     const bool retry_cancel = (style & 0xFu) == MB_STYLE_RETRYCANCEL;
     std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -60,10 +69,10 @@ int terminal_message_box(const char* text, const char* caption, unsigned style) 
         std::string line;
         if (!read_answer_line(line)) return ANSWER_NONE;
         std::string a = lowered_and_trimmed(line);
-        // A number is the id of the button pressed, as an automation tool
-        // sends it: it is returned as it is, whatever buttons the box has.
-        if (!a.empty() && a.find_first_not_of("-0123456789") == std::string::npos && a.size() < 10)
-            return std::atoi(a.c_str());
+        // A button id, as an automation tool sends it, is returned as it
+        // is, whatever buttons the box has; any other number asks again.
+        const int id = button_id(a);
+        if (id != 0) return id;
         if (retry_cancel) {
             if (a.empty() || a == "r" || a == "retry") return ANSWER_RETRY;
             if (a == "c" || a == "cancel") return ANSWER_CANCEL;

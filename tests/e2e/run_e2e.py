@@ -73,10 +73,11 @@ class Terminal(unittest.TestCase):
         return p.returncode, p.stderr.decode().splitlines()
 
     def test_unknown_answers_ask_again_and_an_empty_line_retries(self):
-        status, lines = self.answer("x\nok\n\nCANCEL\n")
-        # x and ok are not buttons of a Retry/Cancel box; the empty line retries.
+        status, lines = self.answer("x\nok\n-\n4-\n0\n\nCANCEL\n")
+        # x and ok are not buttons of a Retry/Cancel box, -, 4- and 0 no
+        # button ids; the empty line retries.
         self.assertEqual(status, 1)
-        self.assertEqual(lines.count("[Retry/Cancel]"), 4)
+        self.assertEqual(lines.count("[Retry/Cancel]"), 7)
         self.assertEqual(len([l for l in lines if l.startswith("TALLIX Error: ")]), 2)
 
     def test_end_of_input_gives_up_at_once(self):
