@@ -68,12 +68,26 @@ def _limit_file_size(limit=0):
     resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
 
 
-def _file_size_limit(fill_disk, file_size_limit):
+def _drop_roots_rights():
+    """Root may add files to any folder; a locked-down folder needs a user
+    whom its rights stop (nobody)."""
+    if os.geteuid() == 0:
+        os.setgid(65534)
+        os.setuid(65534)
+
+
+def _file_size_limit(fill_disk, file_size_limit, without_root=False):
     """The child's start-up: no limit, a full disk, or a disk that fills
-    after `file_size_limit` bytes of any one file."""
+    after `file_size_limit` bytes of any one file; `without_root`: then
+    without root's rights."""
+    limit = None
     if file_size_limit is not None:
-        return lambda: _limit_file_size(file_size_limit)
-    return _limit_file_size if fill_disk else None
+        limit = lambda: _limit_file_size(file_size_limit)  # noqa: E731
+    elif fill_disk:
+        limit = _limit_file_size
+    if not without_root:
+        return limit
+    return lambda: (limit and limit(), _drop_roots_rights())
 
 
 class Run:
@@ -85,15 +99,18 @@ class Run:
         self.stderr = stderr
 
 
-def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None):
+def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None,
+               without_root=False):
     """Starts tallix in `folder` with the command-line text `args` (split at
     spaces as a shell would) and answers each box from `boxes`: a list of
     objects with `answer` (None: close standard input) and `mend` (files to
     lay out before answering). `fill_disk`: no file can grow at all;
-    `file_size_limit`: no file can grow past that many bytes."""
+    `file_size_limit`: no file can grow past that many bytes; `without_root`:
+    run as nobody when the tests run as root."""
     argv = argv if argv is not None else [tallix] + args.split(" ") if args else [tallix]
     proc = subprocess.Popen(argv, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, preexec_fn=_file_size_limit(fill_disk, file_size_limit))
+                            stderr=subprocess.PIPE,
+                            preexec_fn=_file_size_limit(fill_disk, file_size_limit, without_root))
     shown = []
     log = []
     pending = None
