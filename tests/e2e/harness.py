@@ -5,6 +5,7 @@ The POSIX program shows a box as a line "<caption>: <text>" and a line
 standard input; closing standard input means no box could be shown.
 """
 import os
+import re
 import resource
 import shutil
 import signal
@@ -157,3 +158,28 @@ def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_siz
 
 def scratch():
     return tempfile.mkdtemp(prefix="tallix-e2e-")
+
+
+# What only developers need, which the README that ships must not hold.
+DEVELOPER_MATTER = ["scripts/", ".ci/", "tests/README.md", "bench/", "docs/design.md", "cmake ", "build/",
+                    "apt-get", "<!--", "fuzz"]
+
+
+def shipped_readme_problems(shipped, source, package_names):
+    """What is wrong with `shipped`, the README in a package whose files
+    are `package_names` (paths with "/"), made from the project's README
+    `source`: developer matter, a link to a file the package lacks, a
+    section of the source missing, or a line that is not the source's."""
+    problems = ["holds %r" % word for word in DEVELOPER_MATTER if word in shipped]
+    for target in re.findall(r"\]\(([^)#]+)\)", shipped):
+        if "://" not in target and target not in package_names:
+            problems.append("links to %s, which is not in the package" % target)
+    sections = [l for l in source.splitlines() if l.startswith("## ")]
+    problems += ["section %r missing" % s for s in sections if s not in shipped.splitlines()]
+    # Every line is the source's, in the source's order: derived, not rewritten.
+    source_lines = iter(source.splitlines())
+    for line in shipped.splitlines():
+        if line and not any(line == l for l in source_lines):
+            problems.append("line not from the source README, or out of its order: %r" % line)
+            break
+    return problems

@@ -3,8 +3,10 @@
 dosdose.dat is written, the exchange folder or the data file changes while a
 box waits, no box can be shown, and inputs far larger than VORNAX ever
 writes. After every run dosdose.dat must be either byte for byte the old file
-or the complete new one, no temporary file may be left, the operator must
-have been told, and the exit status must be right.
+or the complete new one (after an in-place write in a folder that refuses
+new files, stopped by the full disk: a start of the registers with MEM1 =
+-1), no temporary file may be left, the operator must have been told, and
+the exit status must be right.
 
     test_faults.py --tallix build/dev/lookup/tallix
 
