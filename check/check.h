@@ -41,7 +41,12 @@ void append_summary(std::string& out, const std::string& label, const check_tota
 
 /// Runs the lookup tallix would run for `asset` at the nominal text
 /// `nominal_text` in the data file `data_path`, without registers or boxes.
-/// Appends to `out` the line the lookup stopped at, as
+/// The two are cut as tallix cuts its command line (at every run of spaces
+/// and commas): where that gives other arguments, `out` first gets one line
+/// "cut: tallix reads "<asset> <nominal>" as asset "..." and nominal
+/// "..."", and the lookup runs on what tallix reads (a missing argument
+/// gives tallix's "Asset number required!" or "Nominal value required!").
+/// Then `out` gets the line the lookup stopped at, as
 /// "<data_path>:<line>: <text>", then either "value: <value>" (as tallix
 /// writes MEM) or "message: <text>" (the exact text tallix would show).
 /// Returns the exit status tallix would end with: 0 found, 1 not.

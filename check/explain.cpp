@@ -4,6 +4,7 @@
 #include "check/check.h"
 
 #include "exchange/exchange.h"
+#include "lookup/lookup.h"
 #include "lookup/search.h"
 
 #include <cstring>
@@ -47,10 +48,45 @@ int tell_failure(std::string& out, const std::string& message) {
     return 1;
 }
 
+// Where tallix's own command-line cut gives other arguments than the two
+// given (a comma or space inside one, one left empty), one line says what
+// tallix reads instead, so nobody takes the two for the same lookup.
+// `args` point into `text`, the cut copy of `given`.
+void tell_cut(const std::string& given, const std::string& text, const char* asset, const char* nominal,
+              const char* const args[4], int count, std::string& out) {
+    if (count == 2 && std::strcmp(args[0], asset) == 0 && std::strcmp(args[1], nominal) == 0) return;
+    out += "cut: tallix reads \"" + given + "\" as ";
+    if (count == 0) {
+        out += "no asset and no nominal\n";
+        return;
+    }
+    out += "asset \"" + std::string(args[0]) + "\" and ";
+    if (count == 1) {
+        out += "no nominal\n";
+        return;
+    }
+    out += "nominal \"" + std::string(args[1]) + "\"";
+    const std::size_t end = std::size_t(args[1] - text.c_str()) + std::strlen(args[1]);
+    const std::size_t rest = given.find_first_not_of(" ,", end);
+    if (rest != std::string::npos) out += "; \"" + given.substr(rest) + "\" is ignored";
+    out += '\n';
+}
+
 }  // namespace
 
-int explain_lookup(const char* asset, const char* nominal_text, const char* data_path,
+int explain_lookup(const char* asset_given, const char* nominal_given, const char* data_path,
                    std::string& out) {
+    // tallix gets asset and nominal on one command line and cuts it at
+    // every run of spaces and commas: the same cut, so both read the same.
+    const std::string given = std::string(asset_given) + " " + nominal_given;
+    std::string text = given;
+    const char* args[4];
+    const int count = cut_arguments(text, args);
+    tell_cut(given, text, asset_given, nominal_given, args, count, out);
+    if (count < 2) return tell_failure(out, count == 0 ? "Asset number required!" : "Nominal value required!");
+    const char* const asset = args[0];
+    const char* const nominal_text = args[1];
+
     double nominal = 0;
     if (!nr3_value(nominal_text, std::strlen(nominal_text), nominal))
         return tell_failure(out, invalid_number_text(nominal_text, std::strlen(nominal_text)));

@@ -46,6 +46,28 @@ TEST(ExplainLookup, TellsTheLineAndTheValueOrTheMessage) {
          "message: No value found for AB12 at 11 in file:  \"@\"\n"},
         {"nothing found, nominal as tallix writes it", "", "AB12", "1e20", 1,
          "message: No value found for AB12 at 1e+020 in file:  \"@\"\n"},
+        // Asset and nominal cut as tallix cuts its command line.
+        {"comma in the nominal", "A7 10 10.00013\n", "A7", "10,5", 0,
+         "cut: tallix reads \"A7 10,5\" as asset \"A7\" and nominal \"10\"; \"5\" is ignored\n"
+         "@:1: A7 10 10.00013\nvalue: 10.00013\n"},
+        {"comma in the asset", "A7 10 10.00013\n", "A7,10", "5", 0,
+         "cut: tallix reads \"A7,10 5\" as asset \"A7\" and nominal \"10\"; \"5\" is ignored\n"
+         "@:1: A7 10 10.00013\nvalue: 10.00013\n"},
+        {"spaces and commas around", "A7 10 10.00013\n", " ,A7 ", "10 ,", 0,
+         "cut: tallix reads \" ,A7  10 ,\" as asset \"A7\" and nominal \"10\"\n"
+         "@:1: A7 10 10.00013\nvalue: 10.00013\n"},
+        {"several tokens ignored", "A7 10 10.00013\n", "A7", "10 5,6 7", 0,
+         "cut: tallix reads \"A7 10 5,6 7\" as asset \"A7\" and nominal \"10\"; \"5,6 7\" is ignored\n"
+         "@:1: A7 10 10.00013\nvalue: 10.00013\n"},
+        {"a tab is no separator", "A7 10 10.00013\n", "A7", "10\t", 1,
+         "message: \"10\t\"" + invalid},
+        {"empty asset", "A7 10 10.00013\n", "", "10", 1,
+         "cut: tallix reads \" 10\" as asset \"10\" and no nominal\nmessage: Nominal value required!\n"},
+        {"only separators", "A7 10 10.00013\n", ",", "", 1,
+         "cut: tallix reads \", \" as no asset and no nominal\nmessage: Asset number required!\n"},
+        {"cut nominal then invalid", "A7 10 10.00013\n", "A7", "10V,10", 1,
+         "cut: tallix reads \"A7 10V,10\" as asset \"A7\" and nominal \"10V\"; \"10\" is ignored\n"
+         "message: \"10V\"" + invalid},
     };
     const std::string dir = make_scratch_dir();
     const std::string path = dir + "/refs.dat";

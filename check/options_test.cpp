@@ -128,6 +128,11 @@ TEST_F(CheckFiles, LookupModeEndsAsTallixWould) {
     const ran failed = run({"--lookup", "AB12", "10", bad});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, bad + ":1: AB12 10\nmessage: Can't get value.\n");
+    // tallix cuts "AB12 5,10" into AB12 at 5 (10 ignored) and finds 5.01.
+    const ran cut = run({"--lookup", "AB12", "5,10", good});
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_EQ(cut.out, "cut: tallix reads \"AB12 5,10\" as asset \"AB12\" and nominal \"5\"; \"10\" is ignored\n" +
+                           good + ":2: AB12 5 5.01\nvalue: 5.01\n");
 }
 
 }  // namespace

@@ -12,8 +12,9 @@ else()
   set(TALLIX_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
 endif()
 
+include(${PROJECT_SOURCE_DIR}/cmake/TallixReadme.cmake)
 install(TARGETS tallix RUNTIME DESTINATION ${TALLIX_PROGRAM_DIR} COMPONENT program)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${TALLIX_DOC_DIR} COMPONENT program)
+install(FILES ${TALLIX_SHIPPED_README} DESTINATION ${TALLIX_DOC_DIR} COMPONENT program)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/samples/ DESTINATION ${TALLIX_DOC_DIR}/samples
         COMPONENT program)
 
@@ -36,8 +37,11 @@ install(FILES ${PROJECT_BINARY_DIR}/TallixExchangeConfig.cmake
               ${PROJECT_BINARY_DIR}/TallixExchangeConfigVersion.cmake
         DESTINATION ${TALLIX_PACKAGE_DIR} COMPONENT development)
 
-# The operators' ZIP: tallix.exe, the README and the samples.
+# The operators' ZIP: tallix.exe, tallix-check.exe, the README and the
+# samples, with no folder around them, so that extracting it into
+# C:\VORNAX\TALLIX gives C:\VORNAX\TALLIX\tallix.exe, at every version.
 set(CPACK_GENERATOR ZIP)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
 set(CPACK_PACKAGE_NAME tallix)
 set(CPACK_PACKAGE_VENDOR VORNAX)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

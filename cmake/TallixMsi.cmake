@@ -56,7 +56,7 @@ add_custom_command(OUTPUT ${TALLIX_MSI}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/samples
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tallix> $<TARGET_FILE:tallix-check>
-          ${PROJECT_SOURCE_DIR}/README.md ${stage}
+          ${TALLIX_SHIPPED_README} ${stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${samples} ${stage}/samples
   COMMAND ${TALLIX_WIXL} -a x64 -o ${TALLIX_MSI} ${wxs}
   # wixl drops IncludeMaximum: without it an installed TALLIX of this very
@@ -64,11 +64,16 @@ add_custom_command(OUTPUT ${TALLIX_MSI}
   # entry in Add/Remove Programs.
   # (768: minimum and maximum inclusive; the attributes are part of the
   # row's key, so the row is replaced rather than updated).
+  # wixl leaves the programs' file versions out: without them Windows
+  # Installer takes the two programs for unversioned files (Wine keeps one
+  # of the same size); with them it compares them by version, as it does
+  # every program it installs.
   COMMAND ${TALLIX_MSIBUILD} ${TALLIX_MSI}
           -q "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'TALLIX_OLDER_FOUND'"
           -q "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMin`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${TALLIX_UPGRADE_CODE}}', '0.0.0', '${PROJECT_VERSION}', 768, 'TALLIX_OLDER_FOUND')"
+          -q "UPDATE `File` SET `Version` = '${TALLIX_VERSION_QUAD}' WHERE `File` = 'tallix_exe' OR `File` = 'tallix_check_exe'"
   ${sign}
-  DEPENDS ${wxs} tallix tallix-check ${PROJECT_SOURCE_DIR}/README.md ${samples} ${TALLIX_SIGN_STAMP}
+  DEPENDS ${wxs} tallix tallix-check ${TALLIX_SHIPPED_README} ${samples} ${TALLIX_SIGN_STAMP}
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/packaging
   COMMENT "Building the installer tallix-${PROJECT_VERSION}-x64.msi" VERBATIM)
 add_custom_target(msi DEPENDS ${TALLIX_MSI})

@@ -4,10 +4,17 @@
 set(TALLIX_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(TALLIX_MANIFEST_FILE "${PROJECT_BINARY_DIR}/platform/tallix.manifest")
 configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.manifest ${TALLIX_MANIFEST_FILE} @ONLY)
-configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.rc.in
-               ${PROJECT_BINARY_DIR}/platform/tallix.rc @ONLY)
-target_sources(tallix PRIVATE ${PROJECT_BINARY_DIR}/platform/tallix.rc)
-set_property(SOURCE ${PROJECT_BINARY_DIR}/platform/tallix.rc APPEND PROPERTY
-             OBJECT_DEPENDS ${TALLIX_MANIFEST_FILE})
+
+# The version resources of `target`, whose file is <name>.exe; the
+# checker gets its own when check/ adds it.
+function(tallix_version_resource target name description)
+  set(TALLIX_RC_NAME ${name})
+  set(TALLIX_RC_DESCRIPTION ${description})
+  set(rc ${PROJECT_BINARY_DIR}/platform/${name}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${TALLIX_MANIFEST_FILE})
+endfunction()
+tallix_version_resource(tallix tallix "TALLIX - ${PROJECT_DESCRIPTION}")
 
 target_link_options(tallix PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)

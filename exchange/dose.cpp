@@ -90,8 +90,14 @@ int put_dose(const char* ini_path, const register_set& rs, int extended) {
     std::string path;
     if (!exchange_file_path(ini_path, path)) return 0;
     const std::string content = render(rs, register_count(extended));
+    // Should the last-resort in-place write stop part-way, what a reader
+    // finds must never be this run's value with MEM1 = 1: that write puts
+    // the registers with MEM1 = -1 in first, and the flag only after them.
+    register_set not_yet = rs;
+    not_yet.MEM1 = -1;
+    const std::string first_in_place = render(not_yet, register_count(extended));
 
-    const write_result written = platform_write_file(path.c_str(), content);
+    const write_result written = platform_write_file(path.c_str(), content, first_in_place);
     if (written == WRITE_REFUSED) {
         show_library_error(quoted_message("Cannot open ", path, " for writing."));
         return 0;

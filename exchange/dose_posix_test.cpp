@@ -102,6 +102,56 @@ TEST_F(DosePosixTest, AFolderThatRefusesNewFilesStillLetsTheFileBeWritten) {
     EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"dosdose.dat", "vornax.ini"}));
 }
 
+// The same locked-down folder, and the disk fills while dosdose.dat is
+// written in place, after every number of bytes in turn. The old file is
+// gone then, but what is left must never read as this run's value with
+// MEM1 = 1: it is empty or a start of the registers with MEM1 = -1, until
+// the disk holds the whole file.
+TEST_F(DosePosixTest, AnInPlaceWriteStoppedAnywhereNeverLeavesAFoundFlag) {
+    const std::string found = standard_dose("10.00013", "1", "m");
+    const std::string not_yet = standard_dose("10.00013", "-1", "m");
+    const std::string old = standard_dose("10.00013", "1", "left by VORNAX");
+    for (std::size_t limit = 0; limit <= not_yet.size(); ++limit) {
+        chmod(dir.c_str(), 0755);
+        write_file(dose, old);
+        ASSERT_EQ(chmod(dose.c_str(), 0666), 0);
+        ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit lim{rlim_t(limit), rlim_t(limit)};
+            if (setrlimit(RLIMIT_FSIZE, &lim) != 0) _exit(2);
+            box_script boxes;
+            register_set rs;
+            rs.MEM = 10.00013;
+            rs.MEM1 = 1;
+            rs.MEM2 = "m";
+            for (int i = 0; i < 20; ++i) rs.M[i] = i + 1;
+            _exit(put_dose(ini.c_str(), rs, 0) == 1 ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << limit;
+        chmod(dir.c_str(), 0755);
+        const std::string left = read_file(dose);
+        if (limit == not_yet.size()) {
+            EXPECT_EQ(WEXITSTATUS(status), 0) << limit;
+            EXPECT_EQ(left, found) << limit;
+        } else {
+            EXPECT_EQ(WEXITSTATUS(status), 1) << limit;
+            EXPECT_EQ(left, not_yet.substr(0, limit)) << limit;
+            box_script boxes;
+            register_set rs;
+            if (get_dose(ini.c_str(), rs, 0) == 1) {
+                EXPECT_NE(rs.MEM1, 1.0) << limit;
+            }
+        }
+        EXPECT_EQ(list_dir(dir), (std::vector<std::string>{"dosdose.dat", "vornax.ini"})) << limit;
+    }
+}
+
 // Owner and group of dosdose.dat stay as IT set them (VORNAX may run as
 // another user than the procedure's helper).
 TEST_F(DosePosixTest, KeepsTheFilesOwnerAndGroup) {

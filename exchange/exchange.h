@@ -58,7 +58,9 @@ int get_dose(const char* ini_path, register_set& rs, int extended);
 /// written beside the old one and put in its place only once every byte is
 /// on the disk, so VORNAX finds either the old file or the complete new one
 /// (platform_write_file tells the last resort, an in-place write, when
-/// other programs hold the file). Returns 1 on success; 0 after showing the
+/// other programs hold the file or the folder refuses new files; it writes
+/// the registers with MEM1 = -1 first, so a failed one never leaves MEM1
+/// = 1 beside this call's MEM). Returns 1 on success; 0 after showing the
 /// reason: "Cannot open ... for writing." when nothing was written,
 /// "Cannot write ..." when the write failed on the way.
 int put_dose(const char* ini_path, const register_set& rs, int extended);

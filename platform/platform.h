@@ -42,9 +42,9 @@ enum : int {
 /// POSIX: writes "<caption>: <text>" and then "[OK]" or "[Retry/Cancel]" to
 /// standard error, and reads the answer as one line from standard input
 /// (r/retry, c/cancel, o/ok, any case; an empty line takes the default
-/// button; a number is returned as it is, as the id of the button an
-/// automation tool pressed; anything else asks again). End of input answers
-/// ANSWER_NONE.
+/// button; a Windows button id, 1 to 11 in digits, is returned as it is,
+/// as the id of the button an automation tool pressed; anything else,
+/// other numbers too, asks again). End of input answers ANSWER_NONE.
 int platform_message_box(const char* text, const char* caption, unsigned style);
 
 /// A replacement for the platform's own boxes, for programs that show no
@@ -129,15 +129,25 @@ enum write_result : int {
 /// - Where that cannot be done because another program holds `target`
 ///   (Windows), or the folder lets no file be added or replaced but
 ///   `target` itself may be written, the contents are written into
-///   `target` in place as the last resort: every byte, end of file set,
-///   flushed. That is not one step. If it fails part-way, the temporary
-///   file holds the complete new contents and is left beside `target`.
+///   `target` in place as the last resort. That is not one step, so it
+///   goes in an order that a reader may meet at any moment: `target` is
+///   emptied, `first_in_place` (contents that are safe to read when they
+///   are all a reader gets; for dosdose.dat the registers with MEM1 = -1)
+///   is written whole and flushed, and only then `content` over it, end of
+///   file set, flushed. A write that fails part-way leaves `target` empty
+///   or holding the start of `first_in_place`; `content` is the shorter
+///   or the same length (MEM1 = 1 in place of -1), so it needs no more
+///   room than `first_in_place` took, and only an I/O error can stop it
+///   part-way. If the in-place write fails, the temporary file holds the
+///   complete new contents and is left beside `target` (where there is
+///   one). An empty `first_in_place` writes `content` alone.
 ///
 /// Returns WRITE_DONE; WRITE_REFUSED when nothing was written (`target` is
 /// read-only, its folder is missing or refuses a new file); WRITE_FAILED
-/// when the write failed later, `target` then as it was, or torn by a failed
-/// in-place write.
-write_result platform_write_file(const char* target, const std::string& content);
+/// when the write failed later, `target` then as it was, or left as above
+/// by a failed in-place write.
+write_result platform_write_file(const char* target, const std::string& content,
+                                 const std::string& first_in_place = std::string());
 
 /// Waits `milliseconds` (or calls the pause handler instead).
 void platform_pause(unsigned milliseconds);

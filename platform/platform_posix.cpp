@@ -51,6 +51,15 @@ std::string lowered_and_trimmed(const std::string& s) {
     return out;
 }
 
+// The button id that `answer` is (Windows' IDOK 1 to IDCONTINUE 11, plain
+// digits), or 0 when it is none: "-", "4-", "-4", "0" and "12" are no
+// button of any box.
+int button_id(const std::string& answer) {
+    if (answer.empty() || answer.size() > 2 || answer.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const int id = std::atoi(answer.c_str());
+    return id >= 1 && id <= 11 ? id : 0;
+}
+
 int terminal_message_box(const char* text, const char* caption, unsigned style) {
     const bool retry_cancel = (style & 0xFu) == MB_STYLE_RETRYCANCEL;
     std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -60,10 +69,10 @@ int terminal_message_box(const char* text, const char* caption, unsigned style) 
         std::string line;
         if (!read_answer_line(line)) return ANSWER_NONE;
         std::string a = lowered_and_trimmed(line);
-        // A number is the id of the button pressed, as an automation tool
-        // sends it: it is returned as it is, whatever buttons the box has.
-        if (!a.empty() && a.find_first_not_of("-0123456789") == std::string::npos && a.size() < 10)
-            return std::atoi(a.c_str());
+        // A button id, as an automation tool sends it, is returned as it
+        // is, whatever buttons the box has; any other number asks again.
+        const int id = button_id(a);
+        if (id != 0) return id;
         if (retry_cancel) {
             if (a.empty() || a == "r" || a == "retry") return ANSWER_RETRY;
             if (a == "c" || a == "cancel") return ANSWER_CANCEL;
@@ -305,11 +314,16 @@ bool write_all(int fd, const std::string& content) {
     return true;
 }
 
-// The last resort: the contents written into the target itself.
-write_result write_in_place(const char* target, const std::string& content) {
+// The last resort: the contents written into the target itself, emptied
+// first and then given `first` whole, so that a write stopped on the way
+// leaves a start of `first` and nothing of the old or the final contents.
+write_result write_in_place(const char* target, const std::string& content, const std::string& first) {
     const int fd = open(target, O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return WRITE_REFUSED;
-    bool ok = write_all(fd, content) && ftruncate(fd, off_t(content.size())) == 0 && fsync(fd) == 0;
+    bool ok = ftruncate(fd, 0) == 0;
+    if (ok && !first.empty() && first != content)
+        ok = write_all(fd, first) && fsync(fd) == 0 && lseek(fd, 0, SEEK_SET) == 0;
+    ok = ok && write_all(fd, content) && ftruncate(fd, off_t(content.size())) == 0 && fsync(fd) == 0;
     if (close(fd) != 0) ok = false;
     return ok ? WRITE_DONE : WRITE_FAILED;
 }
@@ -327,7 +341,7 @@ void sync_folder_of(const char* target) {
 
 }  // namespace
 
-write_result platform_write_file(const char* target, const std::string& content) {
+write_result platform_write_file(const char* target, const std::string& content, const std::string& first_in_place) {
     struct stat old;
     const bool exists = stat(target, &old) == 0;
     const bool is_file = exists && S_ISREG(old.st_mode);
@@ -343,7 +357,7 @@ write_result platform_write_file(const char* target, const std::string& content)
     if (fd < 0) {
         // A folder that lets nobody add a file may still let its
         // dosdose.dat be written.
-        if (is_file && (errno == EACCES || errno == EPERM)) return write_in_place(target, content);
+        if (is_file && (errno == EACCES || errno == EPERM)) return write_in_place(target, content, first_in_place);
         return WRITE_REFUSED;
     }
     struct stat mine;
@@ -372,7 +386,7 @@ write_result platform_write_file(const char* target, const std::string& content)
         // process may still write.
         const int error = errno;
         if (is_file && (error == EACCES || error == EPERM)) {
-            const write_result in_place = write_in_place(target, content);
+            const write_result in_place = write_in_place(target, content, first_in_place);
             if (in_place != WRITE_FAILED) unlink(temp.c_str());
             return in_place == WRITE_DONE ? WRITE_DONE : WRITE_FAILED;
         }

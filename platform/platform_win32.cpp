@@ -316,8 +316,10 @@ bool write_all(HANDLE h, const std::string& content) {
 // contents go into the file itself. Opening it sharing everything is what
 // lets this succeed beside such a holder; one that shares only reading
 // makes the open fail (tried again for a moment), and then nothing has
-// been written. Every step is checked.
-write_result write_in_place(const char* target, const std::string& content) {
+// been written. The file is emptied first and given `first` whole before
+// `content`, so that a write stopped on the way leaves a start of `first`
+// and nothing of the old or the final contents. Every step is checked.
+write_result write_in_place(const char* target, const std::string& content, const std::string& first) {
     retry_budget budget;
     HANDLE h;
     for (;;) {
@@ -326,7 +328,11 @@ write_result write_in_place(const char* target, const std::string& content) {
         if (h != INVALID_HANDLE_VALUE) break;
         if (!worth_waiting(GetLastError(), target) || !pause_before_retry(budget)) return WRITE_REFUSED;
     }
-    bool ok = write_all(h, content) && SetEndOfFile(h) && FlushFileBuffers(h);
+    bool ok = SetEndOfFile(h) != 0;
+    if (ok && !first.empty() && first != content)
+        ok = write_all(h, first) && FlushFileBuffers(h) &&
+             SetFilePointer(h, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+    ok = ok && write_all(h, content) && SetEndOfFile(h) && FlushFileBuffers(h);
     if (!CloseHandle(h)) ok = false;
     return ok ? WRITE_DONE : WRITE_FAILED;
 }
@@ -402,7 +408,8 @@ put_in_place replace_target(const char* temp, const char* target) {
 
 }  // namespace
 
-write_result platform_write_file(const char* target_name, const std::string& content) {
+write_result platform_write_file(const char* target_name, const std::string& content,
+                                 const std::string& first_in_place) {
     // ReplaceFileA wants whole paths: a bare dosdose.dat (VORNAX's current
     // folder) is made one.
     const std::string full = full_path_of(target_name);
@@ -427,7 +434,7 @@ write_result platform_write_file(const char* target_name, const std::string& con
     if (h == INVALID_HANDLE_VALUE) {
         // A folder that lets nobody add a file may still let its
         // dosdose.dat be written.
-        if (exists && error == ERROR_ACCESS_DENIED) return write_in_place(target, content);
+        if (exists && error == ERROR_ACCESS_DENIED) return write_in_place(target, content, first_in_place);
         return WRITE_REFUSED;
     }
     FILETIME created, written;
@@ -446,7 +453,7 @@ write_result platform_write_file(const char* target_name, const std::string& con
     const put_in_place put = replace_target(temp.c_str(), target);
     if (put == PUT_DONE) return WRITE_DONE;
     if (put == PUT_HELD) {
-        const write_result in_place = write_in_place(target, content);
+        const write_result in_place = write_in_place(target, content, first_in_place);
         // After a write that failed part-way the temporary file is all that
         // holds the complete new contents: it stays.
         if (in_place != WRITE_FAILED) (void)remove_file(temp.c_str());

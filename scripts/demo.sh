@@ -12,6 +12,8 @@ trap 'rm -rf "$work"' EXIT
 cp samples/vornax.ini samples/dosdose.dat samples/refs.dat "$work"
 tallix=$PWD/build/release/lookup/tallix
 
+# The sample dosdose.dat holds MEM1 = -1, so the lookup shows it turn to 1.
+echo "dosdose.dat before: MEM = $(sed -n 1p "$work/dosdose.dat" | tr -d '\r'), MEM1 = $(sed -n 2p "$work/dosdose.dat" | tr -d '\r')"
 echo "\$ tallix vornax.ini refs.dat A7 10"
 set +e
 (cd "$work" && "$tallix" vornax.ini refs.dat A7 10 </dev/null)

@@ -84,6 +84,21 @@ def with_files(**changes):
 
 NOT_FOUND = 'No value found for AB12 at 11 in file:  "refs.dat"'
 
+SAMPLES_DIR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
+
+
+def samples():
+    """The samples as they ship: a lookup of A7 at 10 in them must turn
+    their MEM1 of -1 into 1."""
+    files = {}
+    for name in ("vornax.ini", "dosdose.dat", "refs.dat"):
+        with open(os.path.join(SAMPLES_DIR, name), "rb") as f:
+            files[name] = f.read().decode("latin-1")
+    return files
+
+
+SAMPLE_REGS = ["0", "0", "0", "1.5", "-2.25", "0", "0", "0", "0", "0", "100"] + ["0"] * 8 + ["20"]
+
 CASES = [
     # ---- the value is found
     Case("found", "vornax.ini refs.dat A7 10", STD, [], 0, dose("10.00013", "1")),
@@ -121,6 +136,12 @@ CASES = [
     Case("exchange file in user_data_dir with a final separator", "vornax.ini refs.dat A7 10",
          {"vornax.ini": INI.replace("user_data_dir=", "user_data_dir=exch/"), "exch/dosdose.dat": DOSE,
           "refs.dat": STD["refs.dat"]}, [], 0, dose("10.00013", "1"), dose_path="exch/dosdose.dat"),
+
+    Case("the shipped samples: MEM1 turns from -1 to 1", "vornax.ini refs.dat A7 10", samples(), [], 0,
+         dose("10.00013", "1", "CAL-0042 step 7", SAMPLE_REGS)),
+    Case("the shipped samples, nothing found: MEM1 stays -1", "vornax.ini refs.dat A7 11", samples(),
+         [tallix_error('No value found for A7 at 11 in file:  "refs.dat"', "cancel")], 1,
+         dose("100", "-1", "CAL-0042 step 7", SAMPLE_REGS)),
 
     # ---- arguments
     Case("empty command line", "", STD,

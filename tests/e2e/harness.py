@@ -5,6 +5,7 @@ The POSIX program shows a box as a line "<caption>: <text>" and a line
 standard input; closing standard input means no box could be shown.
 """
 import os
+import re
 import resource
 import shutil
 import signal
@@ -68,12 +69,26 @@ def _limit_file_size(limit=0):
     resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
 
 
-def _file_size_limit(fill_disk, file_size_limit):
+def _drop_roots_rights():
+    """Root may add files to any folder; a locked-down folder needs a user
+    whom its rights stop (nobody)."""
+    if os.geteuid() == 0:
+        os.setgid(65534)
+        os.setuid(65534)
+
+
+def _file_size_limit(fill_disk, file_size_limit, without_root=False):
     """The child's start-up: no limit, a full disk, or a disk that fills
-    after `file_size_limit` bytes of any one file."""
+    after `file_size_limit` bytes of any one file; `without_root`: then
+    without root's rights."""
+    limit = None
     if file_size_limit is not None:
-        return lambda: _limit_file_size(file_size_limit)
-    return _limit_file_size if fill_disk else None
+        limit = lambda: _limit_file_size(file_size_limit)  # noqa: E731
+    elif fill_disk:
+        limit = _limit_file_size
+    if not without_root:
+        return limit
+    return lambda: (limit and limit(), _drop_roots_rights())
 
 
 class Run:
@@ -85,15 +100,18 @@ class Run:
         self.stderr = stderr
 
 
-def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None):
+def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None,
+               without_root=False):
     """Starts tallix in `folder` with the command-line text `args` (split at
     spaces as a shell would) and answers each box from `boxes`: a list of
     objects with `answer` (None: close standard input) and `mend` (files to
     lay out before answering). `fill_disk`: no file can grow at all;
-    `file_size_limit`: no file can grow past that many bytes."""
+    `file_size_limit`: no file can grow past that many bytes; `without_root`:
+    run as nobody when the tests run as root."""
     argv = argv if argv is not None else [tallix] + args.split(" ") if args else [tallix]
     proc = subprocess.Popen(argv, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, preexec_fn=_file_size_limit(fill_disk, file_size_limit))
+                            stderr=subprocess.PIPE,
+                            preexec_fn=_file_size_limit(fill_disk, file_size_limit, without_root))
     shown = []
     log = []
     pending = None
@@ -140,3 +158,28 @@ def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_siz
 
 def scratch():
     return tempfile.mkdtemp(prefix="tallix-e2e-")
+
+
+# What only developers need, which the README that ships must not hold.
+DEVELOPER_MATTER = ["scripts/", ".ci/", "tests/README.md", "bench/", "docs/design.md", "cmake ", "build/",
+                    "apt-get", "<!--", "fuzz"]
+
+
+def shipped_readme_problems(shipped, source, package_names):
+    """What is wrong with `shipped`, the README in a package whose files
+    are `package_names` (paths with "/"), made from the project's README
+    `source`: developer matter, a link to a file the package lacks, a
+    section of the source missing, or a line that is not the source's."""
+    problems = ["holds %r" % word for word in DEVELOPER_MATTER if word in shipped]
+    for target in re.findall(r"\]\(([^)#]+)\)", shipped):
+        if "://" not in target and target not in package_names:
+            problems.append("links to %s, which is not in the package" % target)
+    sections = [l for l in source.splitlines() if l.startswith("## ")]
+    problems += ["section %r missing" % s for s in sections if s not in shipped.splitlines()]
+    # Every line is the source's, in the source's order: derived, not rewritten.
+    source_lines = iter(source.splitlines())
+    for line in shipped.splitlines():
+        if line and not any(line == l for l in source_lines):
+            problems.append("line not from the source README, or out of its order: %r" % line)
+            break
+    return problems

@@ -73,10 +73,11 @@ class Terminal(unittest.TestCase):
         return p.returncode, p.stderr.decode().splitlines()
 
     def test_unknown_answers_ask_again_and_an_empty_line_retries(self):
-        status, lines = self.answer("x\nok\n\nCANCEL\n")
-        # x and ok are not buttons of a Retry/Cancel box; the empty line retries.
+        status, lines = self.answer("x\nok\n-\n4-\n0\n\nCANCEL\n")
+        # x and ok are not buttons of a Retry/Cancel box, -, 4- and 0 no
+        # button ids; the empty line retries.
         self.assertEqual(status, 1)
-        self.assertEqual(lines.count("[Retry/Cancel]"), 4)
+        self.assertEqual(lines.count("[Retry/Cancel]"), 7)
         self.assertEqual(len([l for l in lines if l.startswith("TALLIX Error: ")]), 2)
 
     def test_end_of_input_gives_up_at_once(self):
@@ -84,6 +85,48 @@ class Terminal(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(lines, ["TALLIX Error: Can't open \"refs.dat\".  No such file or directory.",
                                  "[Retry/Cancel]"])
+
+
+class InstalledProgram(unittest.TestCase):
+    """What `cmake --install --component program` puts down, as the ZIP
+    holds it: the program, the README for its users and the samples."""
+
+    def test_installed_readme_is_the_users_and_the_samples_show_a_lookup(self):
+        import subprocess
+        build = os.path.dirname(os.path.dirname(TALLIX))
+        if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+            self.skipTest("tallix is not in a CMake build tree")
+        prefix = harness.scratch()
+        try:
+            subprocess.run(["cmake", "--install", build, "--prefix", prefix, "--component", "program"],
+                           check=True, stdout=subprocess.DEVNULL, timeout=120)
+            installed = []
+            for root, _, names in os.walk(prefix):
+                installed += [os.path.relpath(os.path.join(root, n), prefix) for n in names]
+            readme = [n for n in installed if n.endswith("README.md")]
+            self.assertEqual(len(readme), 1, installed)
+            docs = os.path.dirname(readme[0])
+            in_docs = [os.path.relpath(n, docs) for n in installed if n.startswith(docs)]
+            with open(os.path.join(prefix, readme[0]), encoding="utf-8") as f:
+                shipped = f.read()
+            with open(os.path.join(cases.SAMPLES_DIR, "..", "README.md"), encoding="utf-8") as f:
+                source = f.read()
+            self.assertEqual(harness.shipped_readme_problems(shipped, source, in_docs), [])
+            self.assertNotEqual(shipped, source, "the developers' parts were shipped")
+
+            folder = harness.scratch()
+            try:
+                for name in ("vornax.ini", "dosdose.dat", "refs.dat"):
+                    shutil.copy(os.path.join(prefix, docs, "samples", name), folder)
+                tallix = [os.path.join(prefix, n) for n in installed if os.path.basename(n) == "tallix"][0]
+                run = harness.run_tallix(tallix, "vornax.ini refs.dat A7 10", folder, [])
+                self.assertEqual(run.status, 0, run.stderr)
+                lines = harness.read_bytes(os.path.join(folder, "dosdose.dat")).split(b"\r\n")
+                self.assertEqual(lines[:2], [b"10.00013", b"1"])
+            finally:
+                shutil.rmtree(folder, ignore_errors=True)
+        finally:
+            shutil.rmtree(prefix, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -44,6 +44,11 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "ntdl
                "shell32.dll", "ole32.dll", "comctl32.dll", "ucrtbase.dll"}
 
 
+def wide(s):
+    """`s` as a version resource holds it: UTF-16LE."""
+    return s.encode("utf-16-le")
+
+
 def project_version():
     with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
         m = re.search(r"project\(TALLIX VERSION (\d+\.\d+\.\d+)", f.read())
@@ -416,8 +421,6 @@ class Executable(unittest.TestCase):
         self.assertIn("10", types, "no version resource")
         self.assertIn("18", types, "no manifest resource")
 
-        def wide(s):
-            return s.encode("utf-16-le")
         version = project_version()
         for key, value in (("ProductName", "TALLIX"), ("FileVersion", version), ("ProductVersion", version)):
             self.assertRegex(self.image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
@@ -432,16 +435,28 @@ class Executable(unittest.TestCase):
         self.assertRegex(manifest, r"<dpiAware[^>]*>true")
         self.assertRegex(manifest, r'name="Microsoft.Windows.Common-Controls"\s+version="6\.0\.0\.0"')
 
-    def test_zip_holds_the_program_the_readme_and_the_samples(self):
+    def test_zip_holds_the_program_the_readme_and_the_samples_with_no_folder_around_them(self):
         if not ZIP:
             self.skipTest("no ZIP given")
         import zipfile
         with zipfile.ZipFile(ZIP) as z:
-            names = sorted(n.split("/", 1)[1] for n in z.namelist() if not n.endswith("/"))
-            with open(EXE, "rb") as f:
-                self.assertEqual(z.read([n for n in z.namelist() if n.endswith("/tallix.exe")][0]), f.read())
-        samples = sorted("samples/" + n for n in os.listdir(os.path.join(SOURCE_DIR, "samples")))
-        self.assertEqual(names, sorted(["README.md", "tallix.exe", "tallix-check.exe"] + samples))
+            # Extracted into C:\VORNAX\TALLIX, tallix.exe is C:\VORNAX\TALLIX\tallix.exe.
+            names = sorted(n for n in z.namelist() if not n.endswith("/"))
+            samples = sorted("samples/" + n for n in os.listdir(os.path.join(SOURCE_DIR, "samples")))
+            self.assertEqual(names, sorted(["README.md", "tallix.exe", "tallix-check.exe"] + samples))
+            for name, path in (("tallix.exe", EXE), ("tallix-check.exe", CHECK_EXE)):
+                if path:
+                    with open(path, "rb") as f:
+                        self.assertEqual(z.read(name), f.read(), name)
+            for name in samples:
+                with open(os.path.join(SOURCE_DIR, name), "rb") as f:
+                    self.assertEqual(z.read(name), f.read(), name)
+            shipped = z.read("README.md").decode("utf-8")
+        with open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8") as f:
+            source = f.read()
+        self.assertEqual(harness.shipped_readme_problems(shipped, source, names), [])
+        # The install path the README gives is the one the ZIP gives.
+        self.assertIn("C:\\VORNAX\\TALLIX\\tallix.exe", shipped)
 
 
 class CheckerUnderWine(unittest.TestCase):
@@ -473,6 +488,20 @@ class CheckerUnderWine(unittest.TestCase):
         self.assertRegex(dump, r"Subsystem\s+00000003\s+\(Windows CUI\)")
         dlls = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
         self.assertTrue(dlls and dlls <= SYSTEM_DLLS, dlls)
+
+    def test_the_same_version_information_as_tallix_exe(self):
+        with open(CHECK_EXE, "rb") as f:
+            image = f.read()
+        version = project_version()
+        for key, value in (("CompanyName", "VORNAX"), ("ProductName", "TALLIX"), ("FileVersion", version),
+                           ("ProductVersion", version), ("OriginalFilename", "tallix-check.exe")):
+            self.assertRegex(image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
+                             key)
+        objdump = shutil.which("x86_64-w64-mingw32-objdump") or "objdump"
+        dump = subprocess.run([objdump, "-p", CHECK_EXE], stdout=subprocess.PIPE, check=True,
+                              timeout=60).stdout.decode("latin-1")
+        types = re.findall(r"^\S+\s{3}Entry: ID: 0x0000([0-9a-f]{2})", dump, re.M)
+        self.assertIn("10", types, "no version resource")
 
     def test_same_diagnostics_and_lookups_as_the_native_checker(self):
         for args in (["flawed.dat"], ["refs.dat"], ["--lookup", "A7", "10", "refs.dat"],

@@ -289,6 +289,47 @@ class LookupAgreesWithTallix(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+# Asset and nominal as someone types them after --lookup, with the spaces
+# and commas that tallix's own command line cuts at; tallix gets the same
+# two arguments after vornax.ini and refs.dat. The cut line names what
+# tallix reads (None: the two arguments are taken as they are).
+CUT_ARGUMENTS = [
+    ("A7", "10,5", 'asset "A7" and nominal "10"; "5" is ignored'),
+    ("A7,10", "5", 'asset "A7" and nominal "10"; "5" is ignored'),
+    ("AB12", "5 10", 'asset "AB12" and nominal "5"; "10" is ignored'),
+    ("AB12,", ",11", 'asset "AB12" and nominal "11"'),
+    ("", "A7,10", 'asset "A7" and nominal "10"'),
+    ("", "A7", 'asset "A7" and no nominal'),
+    ("A7", "10.0", None),
+]
+
+
+class LookupCutsAsTallixCuts(unittest.TestCase):
+    def test_asset_and_nominal_are_cut_as_tallix_cuts_them(self):
+        for asset, nominal, cut in CUT_ARGUMENTS:
+            with self.subTest(asset=asset, nominal=nominal):
+                folder = harness.scratch()
+                try:
+                    harness.lay_out(folder, cases.STD)
+                    status, out, err = run_check(["--lookup", asset, nominal, "refs.dat"], folder)
+                    run = harness.run_tallix(TALLIX, None, folder, [],
+                                             argv=[TALLIX, "vornax.ini", "refs.dat", asset, nominal])
+                    self.assertEqual(err, "")
+                    self.assertEqual(status, run.status, out + run.stderr)
+                    lines = out.splitlines()
+                    if cut is None:
+                        self.assertFalse(lines[0].startswith("cut: "), out)
+                    else:
+                        self.assertEqual(lines[0], 'cut: tallix reads "%s %s" as %s' % (asset, nominal, cut))
+                    if run.status == 0:
+                        mem = harness.read_bytes(os.path.join(folder, "dosdose.dat")).split(b"\r\n")[0]
+                        self.assertEqual(lines[-1], "value: " + mem.decode("latin-1"))
+                    else:
+                        self.assertEqual(lines[-1], "message: " + run.boxes[0][1])
+                finally:
+                    shutil.rmtree(folder, ignore_errors=True)
+
+
 def _add_agreeing_cases():
     for i, case in enumerate(agreeing_cases()):
         def test(self, case=case):

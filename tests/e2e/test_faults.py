@@ -3,8 +3,10 @@
 dosdose.dat is written, the exchange folder or the data file changes while a
 box waits, no box can be shown, and inputs far larger than VORNAX ever
 writes. After every run dosdose.dat must be either byte for byte the old file
-or the complete new one, no temporary file may be left, the operator must
-have been told, and the exit status must be right.
+or the complete new one (after an in-place write in a folder that refuses
+new files, stopped by the full disk: a start of the registers with MEM1 =
+-1), no temporary file may be left, the operator must have been told, and
+the exit status must be right.
 
     test_faults.py --tallix build/dev/lookup/tallix
 
@@ -29,6 +31,7 @@ CANNOT_WRITE = lib_error('Cannot write "dosdose.dat".')
 PUT_FAILED_ASKING = tallix_error("Function <put_dose> failed!", "ok", "OK")
 FOUND = dose("10.00013", "1")          # the complete new file after A7 at 10
 GAVE_UP = dose("10", "-1")             # ... after AB12 at 11, given up
+NOT_YET = dose("10.00013", "-1")       # what an in-place write puts in first after A7 at 10
 MB = 1024 * 1024
 
 
@@ -61,9 +64,10 @@ class FaultCase(unittest.TestCase):
     maxDiff = 2000
 
     def fault(self, files, args, boxes, status, after, dose_path="dosdose.dat", argv=None, limit=None,
-              fill_disk=False, check=None):
+              fill_disk=False, check=None, locked=False):
         """Runs one faulty lookup. `after`: "old", None (absent) or the text
-        of the complete new file."""
+        of the file expected afterwards. `locked`: the folder lets the run
+        add no file, only write dosdose.dat."""
         folder = harness.scratch()
         try:
             harness.lay_out(folder, files)
@@ -71,8 +75,14 @@ class FaultCase(unittest.TestCase):
             old = _read(path)
             if argv is not None:
                 argv = [TALLIX] + argv
-            run = harness.run_tallix(TALLIX, args, folder, boxes, fill_disk=fill_disk, argv=argv,
-                                     file_size_limit=limit)
+            if locked:
+                os.chmod(path, 0o666)
+                os.chmod(folder, 0o555)
+            try:
+                run = harness.run_tallix(TALLIX, args, folder, boxes, fill_disk=fill_disk, argv=argv,
+                                         file_size_limit=limit, without_root=locked)
+            finally:
+                os.chmod(folder, 0o755)
             got = _read(path)
             new = None if after in ("old", None) else (after.encode("latin-1") if isinstance(after, str) else after)
             self._record(run, got, old, new)
@@ -128,6 +138,32 @@ class DiskFills(FaultCase):
         self.fault(STD, "vornax.ini refs.dat AB12 11",
                    [CANNOT_WRITE, PUT_FAILED_ASKING, CANNOT_WRITE, internal("Function <put_dose> failed!")],
                    1, "old", limit=len(GAVE_UP) // 2)
+
+
+class LockedFolderDiskFills(FaultCase):
+    """A folder that lets tallix add no file: the registers go into
+    dosdose.dat in place, and the disk fills on the way. The old file is
+    lost then; what is left is a start of the registers with MEM1 = -1,
+    never this run's value beside MEM1 = 1."""
+
+    def in_place(self, limit, status, after):
+        boxes = [CANNOT_WRITE, internal("Function <put_dose> failed!")] if status else []
+        self.fault(STD, "vornax.ini refs.dat A7 10", boxes, status, after, limit=limit, locked=True)
+
+    def test_in_place_disk_full_at_the_first_byte(self):
+        self.in_place(0, 1, "")
+
+    def test_in_place_disk_full_after_MEM(self):
+        self.in_place(len("10.00013\r\n1"), 1, NOT_YET[:len("10.00013\r\n1")])
+
+    def test_in_place_disk_full_in_the_middle(self):
+        self.in_place(len(FOUND) // 2, 1, NOT_YET[:len(FOUND) // 2])
+
+    def test_in_place_disk_holds_the_found_file_but_not_the_flag_minus_1(self):
+        self.in_place(len(FOUND), 1, NOT_YET[:len(FOUND)])
+
+    def test_in_place_disk_holds_the_whole_file(self):
+        self.in_place(len(NOT_YET), 0, FOUND)
 
 
 EXCH = {"vornax.ini": INI.replace("user_data_dir=", "user_data_dir=exch"), "exch/dosdose.dat": DOSE}
