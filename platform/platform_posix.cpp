@@ -1,7 +1,9 @@
-// POSIX implementation of the platform verbs: message boxes on the terminal,
-// a profile-file reader that follows the Windows rules TALLIX relies on,
-// regular files only for reading, and file replacement with rename(2).
-#include "platform/platform.h"
+// POSIX implementation of the platform verbs and system calls: message
+// boxes on the terminal, a profile-file reader that follows the Windows
+// rules TALLIX relies on, regular files only for reading, and the file
+// calls under the writing of dosdose.dat (rename(2)). Nothing here waits
+// for other programs: POSIX systems do not let them block these calls.
+#include "platform/platform_system.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -14,9 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-message_box_handler g_handler = nullptr;
-pause_handler g_pause = nullptr;
 
 char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
@@ -132,15 +131,14 @@ bool next_profile_line(const std::string& text, std::size_t& pos, std::string& l
 
 }  // namespace
 
-int platform_message_box(const char* text, const char* caption, unsigned style) {
-    if (g_handler) return g_handler(text, caption, style);
+int system_message_box(const char* text, const char* caption, unsigned style) {
     return terminal_message_box(text, caption, style);
 }
 
-message_box_handler platform_set_message_box_handler(message_box_handler handler) {
-    message_box_handler before = g_handler;
-    g_handler = handler;
-    return before;
+void system_sleep(unsigned milliseconds) {
+    timespec t{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
 }
 
 std::string platform_profile_string(const char* ini_path, const char* section,
@@ -243,95 +241,19 @@ int platform_file_version(std::FILE* file, file_version& version) {
 
 namespace {
 
-// Temporary files are named after the target: its name without its last
-// four characters (".dat"), a "~" and three of TEMP_LETTERS, so that the
-// name is no longer than the target's. Killed runs leave such files; one
-// that is STALE_SECONDS older than a new temporary file is left over.
-constexpr char TEMP_LETTERS[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-constexpr unsigned TEMP_NAMES = 36 * 36 * 36;
-constexpr long STALE_SECONDS = 60;
+unsigned long long ms_of(const timespec& t) {
+    return (unsigned long long)t.tv_sec * 1000ull + (unsigned long long)t.tv_nsec / 1000000ull;
+}
 
-struct temp_place {
-    std::string folder;  // with its final '/', or empty: the current folder
-    std::string stem;    // the target's name without ".dat", then '~'
-};
+system_outcome outcome_of(int error) {
+    if (error == EEXIST) return SYSTEM_TAKEN;
+    return error == EACCES || error == EPERM ? SYSTEM_REFUSED : SYSTEM_FAILED;
+}
 
-temp_place temp_place_of(const std::string& target) {
+void sync_folder_of(const std::string& target) {
     const std::size_t slash = target.find_last_of('/');
-    const std::size_t cut = slash == std::string::npos ? 0 : slash + 1;
-    const std::string name = target.substr(cut);
-    return {target.substr(0, cut), (name.size() > 4 ? name.substr(0, name.size() - 4) : std::string()) + '~'};
-}
-
-bool is_temp_name(const char* name, const std::string& stem) {
-    if (std::strncmp(name, stem.c_str(), stem.size()) != 0 || std::strlen(name) != stem.size() + 3) return false;
-    for (const char* c = name + stem.size(); *c; ++c)
-        if (!std::strchr(TEMP_LETTERS, *c)) return false;
-    return true;
-}
-
-// Creates a new temporary file beside the target; returns its descriptor
-// (and name), or -1 with errno.
-int create_temp(const temp_place& place, std::string& name) {
-    unsigned n = unsigned(getpid()) * 7919u + unsigned(time(nullptr));
-    for (unsigned tries = 0; tries < 200; ++tries, n += 7717u) {
-        const unsigned k = n % TEMP_NAMES;
-        name = place.folder + place.stem;
-        name += TEMP_LETTERS[k / (36 * 36)];
-        name += TEMP_LETTERS[k / 36 % 36];
-        name += TEMP_LETTERS[k % 36];
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
-// Removes the temporary files that killed runs left beside the target: those
-// a minute older than the one just made (times on one file system, so a
-// network share's clock is compared with itself).
-void remove_stale_temps(const temp_place& place, const std::string& mine, time_t now) {
-    DIR* d = opendir(place.folder.empty() ? "." : place.folder.c_str());
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        if (!is_temp_name(e->d_name, place.stem)) continue;
-        const std::string path = place.folder + e->d_name;
-        struct stat st;
-        if (path == mine || lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (now - st.st_mtime > STALE_SECONDS) (void)unlink(path.c_str());
-    }
-    closedir(d);
-}
-
-bool write_all(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
-
-// The last resort: the contents written into the target itself, emptied
-// first and then given `first` whole, so that a write stopped on the way
-// leaves a start of `first` and nothing of the old or the final contents.
-write_result write_in_place(const char* target, const std::string& content, const std::string& first) {
-    const int fd = open(target, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return WRITE_REFUSED;
-    bool ok = ftruncate(fd, 0) == 0;
-    if (ok && !first.empty() && first != content)
-        ok = write_all(fd, first) && fsync(fd) == 0 && lseek(fd, 0, SEEK_SET) == 0;
-    ok = ok && write_all(fd, content) && ftruncate(fd, off_t(content.size())) == 0 && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    return ok ? WRITE_DONE : WRITE_FAILED;
-}
-
-void sync_folder_of(const char* target) {
-    std::string dir(target);
-    const std::size_t slash = dir.find_last_of('/');
-    dir = slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : dir.substr(0, slash));
+    const std::string dir =
+        slash == std::string::npos ? std::string(".") : (slash == 0 ? std::string("/") : target.substr(0, slash));
     const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         (void)fsync(fd);
@@ -341,78 +263,112 @@ void sync_folder_of(const char* target) {
 
 }  // namespace
 
-write_result platform_write_file(const char* target, const std::string& content, const std::string& first_in_place) {
-    struct stat old;
-    const bool exists = stat(target, &old) == 0;
-    const bool is_file = exists && S_ISREG(old.st_mode);
-    // A dosdose.dat that this process may not write is not replaced behind
-    // its owner's back, though the folder would allow the rename.
-    if (is_file && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) {
-        errno = EACCES;
-        return WRITE_REFUSED;
-    }
-    const temp_place place = temp_place_of(target);
-    std::string temp;
-    const int fd = create_temp(place, temp);
-    if (fd < 0) {
-        // A folder that lets nobody add a file may still let its
-        // dosdose.dat be written.
-        if (is_file && (errno == EACCES || errno == EPERM)) return write_in_place(target, content, first_in_place);
-        return WRITE_REFUSED;
-    }
-    struct stat mine;
-    if (fstat(fd, &mine) == 0) remove_stale_temps(place, temp, mine.st_mtime);
+bool system_names_fold_case() { return false; }
 
+const char* system_path_separators() { return "/"; }
+
+unsigned system_process_id() { return unsigned(getpid()); }
+
+void system_inspect_target(const char* name, write_target& t) {
+    t.path = name;
+    struct stat st;
+    t.exists = stat(name, &st) == 0;
+    if (!t.exists) return;
+    t.is_file = S_ISREG(st.st_mode);
+    t.writable = !t.is_file || faccessat(AT_FDCWD, name, W_OK, AT_EACCESS) == 0;
+    t.kept[0] = st.st_mode & 07777;
+    t.kept[1] = st.st_uid;
+    t.kept[2] = st.st_gid;
+}
+
+system_file system_create_new(const std::string& name, const write_target& t, system_outcome& why) {
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        why = outcome_of(errno);
+        return NO_FILE;
+    }
     // The new file takes over the old one's rights and, where this process
     // may give it, its owner and group; a new dosdose.dat gets what a plain
     // create would give.
-    if (exists) {
-        (void)fchmod(fd, old.st_mode & 07777);
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) (void)fchown(fd, uid_t(-1), old.st_gid);
-        (void)fchmod(fd, old.st_mode & 07777);  // a change of owner clears set-id bits
+    if (t.exists) {
+        const mode_t mode = mode_t(t.kept[0]);
+        (void)fchmod(fd, mode);
+        if (fchown(fd, uid_t(t.kept[1]), gid_t(t.kept[2])) != 0) (void)fchown(fd, uid_t(-1), gid_t(t.kept[2]));
+        (void)fchmod(fd, mode);  // a change of owner clears set-id bits
     } else {
         const mode_t mask = umask(0);
         umask(mask);
         (void)fchmod(fd, 0666 & ~mask);
     }
-    bool ok = write_all(fd, content) && fsync(fd) == 0;
-    if (close(fd) != 0) ok = false;
-    if (!ok) {
-        unlink(temp.c_str());
-        return WRITE_FAILED;
+    why = SYSTEM_DONE;
+    return fd;
+}
+
+system_file system_open_in_place(const write_target& t, system_outcome& why) {
+    const int fd = open(t.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    why = fd < 0 ? outcome_of(errno) : SYSTEM_DONE;
+    return fd < 0 ? NO_FILE : fd;
+}
+
+bool system_write_all(system_file f, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = write(int(f), content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
     }
-    if (std::rename(temp.c_str(), target) != 0) {
+    return true;
+}
+
+bool system_set_end(system_file f) {
+    const off_t at = lseek(int(f), 0, SEEK_CUR);
+    return at >= 0 && ftruncate(int(f), at) == 0;
+}
+
+bool system_rewind(system_file f) { return lseek(int(f), 0, SEEK_SET) == 0; }
+
+bool system_flush(system_file f) { return fsync(int(f)) == 0; }
+
+bool system_close(system_file f) { return close(int(f)) == 0; }
+
+unsigned long long system_written_ms(system_file f) {
+    struct stat st;
+    return fstat(int(f), &st) == 0 ? ms_of(st.st_mtim) : 0;
+}
+
+void system_take_over_closed(const std::string&, const write_target&) {}
+
+std::vector<folder_file> system_files_like(const std::string& folder, const std::string& stem) {
+    std::vector<folder_file> files;
+    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return files;
+    while (dirent* e = readdir(d)) {
+        if (std::strncmp(e->d_name, stem.c_str(), stem.size()) != 0 || std::strlen(e->d_name) != stem.size() + 3)
+            continue;
+        struct stat st;
+        if (lstat((folder + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            files.push_back({e->d_name, ms_of(st.st_mtim)});
+    }
+    closedir(d);
+    return files;
+}
+
+system_outcome system_remove(const std::string& name) {
+    return unlink(name.c_str()) == 0 ? SYSTEM_DONE : outcome_of(errno);
+}
+
+system_outcome system_replace(const std::string& temp, const write_target& t) {
+    if (std::rename(temp.c_str(), t.path.c_str()) != 0) {
         // A sticky folder refuses to replace another user's file that this
         // process may still write.
-        const int error = errno;
-        if (is_file && (error == EACCES || error == EPERM)) {
-            const write_result in_place = write_in_place(target, content, first_in_place);
-            if (in_place != WRITE_FAILED) unlink(temp.c_str());
-            return in_place == WRITE_DONE ? WRITE_DONE : WRITE_FAILED;
-        }
-        unlink(temp.c_str());
-        return WRITE_FAILED;
+        const system_outcome o = outcome_of(errno);
+        return o == SYSTEM_REFUSED && !t.is_file ? SYSTEM_FAILED : o;
     }
     // Make the new directory entry durable too; failing here loses nothing
     // that the rename has not already made visible.
-    sync_folder_of(target);
-    return WRITE_DONE;
-}
-
-void platform_pause(unsigned milliseconds) {
-    if (g_pause) {
-        g_pause(milliseconds);
-        return;
-    }
-    timespec t{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
-}
-
-pause_handler platform_set_pause_handler(pause_handler handler) {
-    pause_handler before = g_pause;
-    g_pause = handler;
-    return before;
+    sync_folder_of(t.path);
+    return SYSTEM_DONE;
 }
 
 std::vector<std::string> platform_expand_file_pattern(const char* name) {

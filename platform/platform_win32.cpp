@@ -1,11 +1,11 @@
-// Windows implementation of the platform verbs: the system's message boxes,
-// the profile API on VORNAX's initialization file, file attributes for
-// existence, disk files only for reading (device names refused before they
-// are opened), the replacement of dosdose.dat with ReplaceFileA (every
-// operation tried again while other programs hold a file, written in place
-// as a last resort), and the expansion of file-name patterns that Windows
-// shells leave to programs.
-#include "platform/platform.h"
+// Windows implementation of the platform verbs and system calls: the
+// system's message boxes, the profile API on VORNAX's initialization file,
+// file attributes for existence, disk files only for reading (device names
+// refused before they are opened), the file calls under the writing of
+// dosdose.dat (ReplaceFileA), and the expansion of file-name patterns that
+// Windows shells leave to programs. Which failures are worth waiting for is
+// decided in one place, outcome_of.
+#include "platform/platform_system.h"
 
 #include <windows.h>
 
@@ -21,56 +21,24 @@
 
 namespace {
 
-message_box_handler g_handler = nullptr;
-pause_handler g_pause = nullptr;
-
-// One operation may pause about two seconds in all while other programs
-// block it: growing pauses, from 10 ms up to half a second each. Each
-// operation has a budget of its own.
-constexpr unsigned PAUSE_BUDGET_MS = 2000;
-constexpr unsigned FIRST_PAUSE_MS = 10;
-constexpr unsigned LONGEST_PAUSE_MS = 500;
-
-struct retry_budget {
-    unsigned spent_ms = 0;
-    unsigned next_ms = FIRST_PAUSE_MS;
-};
-
 // Attributes of the old file that the new one takes over. Read-only is left
 // out: the new file must stay writable until it is in place.
 constexpr DWORD KEPT_ATTRIBUTES = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// What a virus scanner, indexer, backup agent or editor holding a file
-// makes an operation fail with; anything else will not go away by waiting.
-bool held_by_another_program(DWORD error) {
-    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-           error == ERROR_LOCK_VIOLATION;
-}
-
-// Waits before the next try of a blocked operation. Returns false, without
-// waiting, when the operation's budget is spent.
-bool pause_before_retry(retry_budget& budget) {
-    if (budget.spent_ms >= PAUSE_BUDGET_MS) return false;
-    const unsigned pause = std::min(budget.next_ms, PAUSE_BUDGET_MS - budget.spent_ms);
-    budget.spent_ms += pause;
-    budget.next_ms = std::min(budget.next_ms * 2, LONGEST_PAUSE_MS);
-    platform_pause(pause);
-    return true;
-}
-
-bool is_folder(const char* path) {
+// What a failed file call on `path` means, and so whether it is worth
+// waiting for: a virus scanner, indexer, backup agent or editor holding a
+// file makes it fail with access denied, a sharing or a lock violation.
+// Access denied is also what a folder in the way gives, or a read-only
+// file to a writer; waiting will not change those.
+system_outcome outcome_of(DWORD error, const char* path, bool writing) {
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return SYSTEM_TAKEN;
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+        return SYSTEM_FAILED;
     const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Access denied is also what a folder or a read-only file in the way gives;
-// waiting will not change those.
-bool worth_waiting(DWORD error, const char* path) {
-    if (!held_by_another_program(error)) return false;
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes == INVALID_FILE_ATTRIBUTES ||
-           !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+    const DWORD final = FILE_ATTRIBUTE_DIRECTORY | (writing ? FILE_ATTRIBUTE_READONLY : 0);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & final)) return SYSTEM_REFUSED;
+    return error == ERROR_ACCESS_DENIED ? SYSTEM_DENIED : SYSTEM_HELD;
 }
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
@@ -129,18 +97,13 @@ std::string full_path_of(const char* path) {
 
 }  // namespace
 
-int platform_message_box(const char* text, const char* caption, unsigned style) {
-    if (g_handler) return g_handler(text, caption, style);
+int system_message_box(const char* text, const char* caption, unsigned style) {
     // The button comes back as the system gives it; 0 (no box) and anything
     // that is not Retry count as giving up.
     return MessageBoxA(nullptr, text, caption, style);
 }
 
-message_box_handler platform_set_message_box_handler(message_box_handler handler) {
-    message_box_handler before = g_handler;
-    g_handler = handler;
-    return before;
-}
+void system_sleep(unsigned milliseconds) { Sleep(milliseconds); }
 
 std::string platform_profile_string(const char* ini_path, const char* section,
                                     const char* key) {
@@ -157,7 +120,7 @@ std::string platform_profile_string(const char* ini_path, const char* section,
             CloseHandle(h);
             break;
         }
-        if (!worth_waiting(GetLastError(), full.c_str()) || !pause_before_retry(budget)) break;
+        if (!may_pass(outcome_of(GetLastError(), full.c_str(), false)) || !pause_before_retry(budget)) break;
     }
     char buf[PROFILE_VALUE_MAX + 1] = "";
     // A longer value comes back cut to the buffer, as VORNAX's own reader
@@ -205,7 +168,8 @@ std::FILE* platform_open_disk_file(const char* path) {
         }
         const int error = errno;
         // EACCES stands for access denied, a sharing or a lock violation.
-        if (error != EACCES || is_folder(path) || !pause_before_retry(budget)) {
+        if (error != EACCES || !may_pass(outcome_of(ERROR_ACCESS_DENIED, path, false)) ||
+            !pause_before_retry(budget)) {
             errno = error;
             return nullptr;
         }
@@ -228,124 +192,19 @@ int platform_file_version(std::FILE* file, file_version& version) {
 
 namespace {
 
-// Temporary files are named after the target: its name without its last
-// four characters (".dat"), a "~" and three of TEMP_LETTERS, so that the
-// name is never longer than the target's and every dosdose.dat that can be
-// read can be written. Killed runs leave such files; one that was last
-// written STALE_AGE before a new temporary file was made is left over.
-constexpr char TEMP_LETTERS[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-constexpr unsigned TEMP_NAMES = 36 * 36 * 36;
-constexpr unsigned long long STALE_AGE = 60ull * 10000000ull;  // a minute in 100 ns
+HANDLE handle_of(system_file f) { return reinterpret_cast<HANDLE>(f); }
 
-struct temp_place {
-    std::string folder;  // with its final separator, or empty
-    std::string stem;    // the target's name without ".dat", then '~'
-};
+system_file file_of(HANDLE h) { return h == INVALID_HANDLE_VALUE ? NO_FILE : reinterpret_cast<system_file>(h); }
 
-temp_place temp_place_of(const std::string& target) {
-    const std::size_t sep = target.find_last_of("\\/:");
-    const std::size_t cut = sep == std::string::npos ? 0 : sep + 1;
-    const std::string name = target.substr(cut);
-    return {target.substr(0, cut), (name.size() > 4 ? name.substr(0, name.size() - 4) : std::string()) + '~'};
+FILETIME filetime_of(unsigned long long t) {
+    FILETIME f;
+    f.dwLowDateTime = DWORD(t);
+    f.dwHighDateTime = DWORD(t >> 32);
+    return f;
 }
 
-bool is_temp_name(const char* name, const std::string& stem) {
-    if (std::strlen(name) != stem.size() + 3) return false;
-    for (std::size_t i = 0; i < stem.size(); ++i)
-        if (fold(name[i]) != fold(stem[i])) return false;
-    for (const char* c = name + stem.size(); *c; ++c)
-        if (!std::strchr(TEMP_LETTERS, fold(*c))) return false;
-    return true;
-}
-
-// Creates a new temporary file beside the target, for writing and kept from
-// every other program while it is written. A name that is taken gets the
-// next one; a folder another program blocks for a moment gets pauses.
-HANDLE create_temp(const temp_place& place, DWORD attributes, std::string& name, DWORD& error) {
-    retry_budget budget;
-    unsigned n = unsigned(GetCurrentProcessId()) * 7919u + unsigned(GetTickCount());
-    error = ERROR_FILE_EXISTS;
-    for (unsigned tries = 0; tries < 200; ++tries) {
-        const unsigned k = n % TEMP_NAMES;
-        name = place.folder + place.stem;
-        name += TEMP_LETTERS[k / (36 * 36)];
-        name += TEMP_LETTERS[k / 36 % 36];
-        name += TEMP_LETTERS[k % 36];
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
-        if (h != INVALID_HANDLE_VALUE) return h;
-        error = GetLastError();
-        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            n += 7717u;
-            continue;
-        }
-        if (!held_by_another_program(error) || !pause_before_retry(budget)) break;
-    }
-    return INVALID_HANDLE_VALUE;
-}
-
-// Removes the temporary files that killed runs left beside the target: those
-// last written a minute before the one just made (times of one file system,
-// so a network share's clock is compared with itself). A running write's
-// file is younger, and while it is written nobody may delete it.
-void remove_stale_temps(const temp_place& place, const std::string& mine, unsigned long long now) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((place.folder + place.stem + "???").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !is_temp_name(data.cFileName, place.stem)) continue;
-        const std::string path = place.folder + data.cFileName;
-        if (!same_ignoring_case(path, mine.c_str()) && as_number(data.ftLastWriteTime) + STALE_AGE < now)
-            (void)DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
-bool write_all(HANDLE h, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const DWORD chunk = DWORD(std::min<std::size_t>(content.size() - done, 1u << 20));
-        DWORD wrote = 0;
-        if (!WriteFile(h, content.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
-        done += wrote;
-    }
-    return true;
-}
-
-// The last resort when another program keeps `target` from being replaced
-// but lets others write it, or the folder lets no file be added: the new
-// contents go into the file itself. Opening it sharing everything is what
-// lets this succeed beside such a holder; one that shares only reading
-// makes the open fail (tried again for a moment), and then nothing has
-// been written. The file is emptied first and given `first` whole before
-// `content`, so that a write stopped on the way leaves a start of `first`
-// and nothing of the old or the final contents. Every step is checked.
-write_result write_in_place(const char* target, const std::string& content, const std::string& first) {
-    retry_budget budget;
-    HANDLE h;
-    for (;;) {
-        h = CreateFileA(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) break;
-        if (!worth_waiting(GetLastError(), target) || !pause_before_retry(budget)) return WRITE_REFUSED;
-    }
-    bool ok = SetEndOfFile(h) != 0;
-    if (ok && !first.empty() && first != content)
-        ok = write_all(h, first) && FlushFileBuffers(h) &&
-             SetFilePointer(h, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
-    ok = ok && write_all(h, content) && SetEndOfFile(h) && FlushFileBuffers(h);
-    if (!CloseHandle(h)) ok = false;
-    return ok ? WRITE_DONE : WRITE_FAILED;
-}
-
-// Removes `path`, pausing while another program holds it without letting
-// it be deleted.
-bool remove_file(const char* path) {
-    retry_budget budget;
-    for (;;) {
-        if (DeleteFileA(path)) return true;
-        if (!held_by_another_program(GetLastError()) || !pause_before_retry(budget)) return false;
-    }
-}
+// FILETIME counts 100 ns.
+unsigned long long ms_of(FILETIME t) { return as_number(t) / 10000; }
 
 // Gives `to` the access rights (the DACL) that IT set on `from`. The
 // replacement carries them over as well; this holds them also where it
@@ -358,8 +217,6 @@ void copy_access_rights(const char* from, const char* to) {
     if (GetFileSecurityA(from, DACL_SECURITY_INFORMATION, descriptor.data(), need, &need))
         (void)SetFileSecurityA(to, DACL_SECURITY_INFORMATION, descriptor.data());
 }
-
-enum put_in_place { PUT_DONE, PUT_HELD, PUT_FAILED };
 
 // Opens `target` the way the replacement must (to delete it, sharing
 // everything); false, with the error, while another program keeps that
@@ -375,103 +232,128 @@ bool openable_for_replacing(const char* target, DWORD& error) {
     return true;
 }
 
-// Puts the complete temporary file in the target's place in one step.
-// ReplaceFileA keeps what was set on the target (access rights, attributes,
-// creation time, short name); a target that is not there is simply named.
-put_in_place replace_target(const char* temp, const char* target) {
-    retry_budget budget;
-    for (;;) {
-        DWORD error;
-        if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) {
-            if (MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return PUT_DONE;
-            error = GetLastError();
-        } else if (!openable_for_replacing(target, error)) {
-            // Held: found out before ReplaceFileA, which may leave a file of
-            // its own behind each time it fails (Wine's does).
-        } else {
-            if (ReplaceFileA(target, temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
-                             nullptr, nullptr))
-                return PUT_DONE;
-            error = GetLastError();
-            // The old file was taken away but the new one not named: the
-            // next round names it.
-            if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-                if (!pause_before_retry(budget)) return PUT_FAILED;
-                continue;
-            }
-            if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) error = ERROR_SHARING_VIOLATION;
-        }
-        if (!worth_waiting(error, target)) return PUT_FAILED;
-        if (!pause_before_retry(budget)) return PUT_HELD;
-    }
-}
-
 }  // namespace
 
-write_result platform_write_file(const char* target_name, const std::string& content,
-                                 const std::string& first_in_place) {
+bool system_names_fold_case() { return true; }
+
+const char* system_path_separators() { return "\\/:"; }
+
+unsigned system_process_id() { return unsigned(GetCurrentProcessId()); }
+
+void system_inspect_target(const char* name, write_target& t) {
     // ReplaceFileA wants whole paths: a bare dosdose.dat (VORNAX's current
     // folder) is made one.
-    const std::string full = full_path_of(target_name);
-    const char* const target = full.c_str();
+    t.path = full_path_of(name);
     WIN32_FILE_ATTRIBUTE_DATA old;
-    const bool exists = GetFileAttributesExA(target, GetFileExInfoStandard, &old) != 0;
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return WRITE_FAILED;
-    // Windows will not replace a read-only file, and neither must we write
-    // into it; the attribute is looked at itself because a process with
-    // backup rights (or Wine running as root) would get past it.
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
-        errno = EACCES;
-        return WRITE_REFUSED;
-    }
-    DWORD attributes = exists ? (old.dwFileAttributes & KEPT_ATTRIBUTES) : 0;
-    if (attributes == 0) attributes = FILE_ATTRIBUTE_NORMAL;
+    t.exists = GetFileAttributesExA(t.path.c_str(), GetFileExInfoStandard, &old) != 0;
+    if (!t.exists) return;
+    t.is_file = !(old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    // Windows will not replace a read-only file; the attribute is looked at
+    // itself because a process with backup rights (or Wine running as root)
+    // would get past it.
+    t.writable = !(old.dwFileAttributes & FILE_ATTRIBUTE_READONLY);
+    t.kept[0] = old.dwFileAttributes & KEPT_ATTRIBUTES;
+    t.kept[1] = as_number(old.ftCreationTime);
+}
 
-    const temp_place place = temp_place_of(target);
-    std::string temp;
-    DWORD error = 0;
-    HANDLE h = create_temp(place, attributes, temp, error);
+system_file system_create_new(const std::string& name, const write_target& t, system_outcome& why) {
+    const DWORD attributes = t.kept[0] ? DWORD(t.kept[0]) : FILE_ATTRIBUTE_NORMAL;
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-        // A folder that lets nobody add a file may still let its
-        // dosdose.dat be written.
-        if (exists && error == ERROR_ACCESS_DENIED) return write_in_place(target, content, first_in_place);
-        return WRITE_REFUSED;
+        why = outcome_of(GetLastError(), name.c_str(), true);
+        return NO_FILE;
     }
-    FILETIME created, written;
-    if (GetFileTime(h, &created, nullptr, &written)) remove_stale_temps(place, temp, as_number(created));
-    bool ok = write_all(h, content) && FlushFileBuffers(h);
     // The target's creation time goes with its contents, also where the
     // replacement itself does not carry it over.
-    if (ok && exists) (void)SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
-    if (!CloseHandle(h)) ok = false;
-    if (ok && exists) copy_access_rights(target, temp.c_str());
-    if (!ok) {
-        (void)remove_file(temp.c_str());
-        return WRITE_FAILED;
+    if (t.exists) {
+        const FILETIME created = filetime_of(t.kept[1]);
+        (void)SetFileTime(h, &created, nullptr, nullptr);
     }
-
-    const put_in_place put = replace_target(temp.c_str(), target);
-    if (put == PUT_DONE) return WRITE_DONE;
-    if (put == PUT_HELD) {
-        const write_result in_place = write_in_place(target, content, first_in_place);
-        // After a write that failed part-way the temporary file is all that
-        // holds the complete new contents: it stays.
-        if (in_place != WRITE_FAILED) (void)remove_file(temp.c_str());
-        return in_place == WRITE_DONE ? WRITE_DONE : WRITE_FAILED;
-    }
-    (void)remove_file(temp.c_str());
-    return WRITE_FAILED;
+    why = SYSTEM_DONE;
+    return file_of(h);
 }
 
-void platform_pause(unsigned milliseconds) {
-    if (g_pause) g_pause(milliseconds);
-    else Sleep(milliseconds);
+system_file system_open_in_place(const write_target& t, system_outcome& why) {
+    // Sharing everything is what lets this succeed beside a holder that
+    // lets others write; one that shares only reading makes it fail.
+    HANDLE h = CreateFileA(t.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    why = h == INVALID_HANDLE_VALUE ? outcome_of(GetLastError(), t.path.c_str(), true) : SYSTEM_DONE;
+    return file_of(h);
 }
 
-pause_handler platform_set_pause_handler(pause_handler handler) {
-    pause_handler before = g_pause;
-    g_pause = handler;
-    return before;
+bool system_write_all(system_file f, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const DWORD chunk = DWORD(std::min<std::size_t>(content.size() - done, 1u << 20));
+        DWORD wrote = 0;
+        if (!WriteFile(handle_of(f), content.data() + done, chunk, &wrote, nullptr) || wrote == 0) return false;
+        done += wrote;
+    }
+    return true;
+}
+
+bool system_set_end(system_file f) { return SetEndOfFile(handle_of(f)) != 0; }
+
+bool system_rewind(system_file f) {
+    return SetFilePointer(handle_of(f), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+}
+
+bool system_flush(system_file f) { return FlushFileBuffers(handle_of(f)) != 0; }
+
+bool system_close(system_file f) { return CloseHandle(handle_of(f)) != 0; }
+
+unsigned long long system_written_ms(system_file f) {
+    FILETIME written;
+    return GetFileTime(handle_of(f), nullptr, nullptr, &written) ? ms_of(written) : 0;
+}
+
+void system_take_over_closed(const std::string& name, const write_target& t) {
+    copy_access_rights(t.path.c_str(), name.c_str());
+}
+
+std::vector<folder_file> system_files_like(const std::string& folder, const std::string& stem) {
+    std::vector<folder_file> files;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + stem + "???").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back({data.cFileName, ms_of(data.ftLastWriteTime)});
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return files;
+}
+
+system_outcome system_remove(const std::string& name) {
+    if (DeleteFileA(name.c_str())) return SYSTEM_DONE;
+    return outcome_of(GetLastError(), name.c_str(), true);
+}
+
+system_outcome system_replace(const std::string& temp, const write_target& t) {
+    const char* const target = t.path.c_str();
+    DWORD error = 0;
+    if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) {
+        // A target that is not there is simply named.
+        if (MoveFileExA(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return SYSTEM_DONE;
+        error = GetLastError();
+    } else if (!openable_for_replacing(target, error)) {
+        // Held: found out before ReplaceFileA, which may leave a file of
+        // its own behind each time it fails (Wine's does).
+    } else {
+        // ReplaceFileA keeps what was set on the target (access rights,
+        // attributes, creation time, short name).
+        if (ReplaceFileA(target, temp.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr))
+            return SYSTEM_DONE;
+        error = GetLastError();
+        // The old file was taken away but the new one not named: the next
+        // try names it.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            return SYSTEM_HELD;
+        if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) error = ERROR_SHARING_VIOLATION;
+    }
+    return outcome_of(error, target, true);
 }
 
 namespace {
