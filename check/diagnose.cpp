@@ -237,11 +237,17 @@ std::string lone_cr_text(const file_check& fc) {
            line + "; save the file with Windows line ends (CR LF)";
 }
 
-void check_piece(file_check& fc, const place& at, const std::string& text) {
-    const char* p = text.data();
-    const std::size_t said = said_length(p, text.size());
-    note_lone_crs(fc, at, text.data(), said);
-    const piece_cells pc = cut_cells(p, p + said);
+// Which lookups reach a line: `own`, the one at its own nominal; `some`,
+// any finite one; `infinite`, the one at +infinity.
+struct reach {
+    bool own = false, some = false, infinite = false;
+    bool any() const { return own || some || infinite; }
+};
+
+// What the line's shape says before its cells are judged: a line lost to
+// the asset its writer meant says so once, and nothing more of an asset
+// nobody looks up; a NUL with text after it.
+void judge_shape(file_check& fc, const place& at, const piece_cells& pc, const std::string& text, std::size_t said) {
     fc.quiet_line = false;
     shape_note lost;
     if (lost_line(pc, !fc.seen_text && !pc.cells.empty(), at.line == 1 && at.piece == 1, lost)) {
@@ -250,82 +256,87 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
     }
     fc.seen_text = fc.seen_text || !pc.cells.empty();
     check_nul(fc, at, text, said);
+}
 
-    if (pc.cells.empty()) return;
+// Judges the nominal cell. Returns false when no lookup goes past it: the
+// asset's lookups stopped at an earlier line, or stop here.
+bool judge_nominal(file_check& fc, const place& at, asset_lines& a, const piece_cells& pc, bool number,
+                   const std::string& what) {
     const std::string& asset_text = pc.cells[0];
-    if (at.piece > 1 && pc.cells.size() > 1) fc.further.back().asset = asset_text;
-    if (pc.cells.size() < 2) return;
-
-    asset_lines& a = fc.assets[folded_asset(asset_text.data(), asset_text.size())];
     const std::string& nominal_text = pc.cells[1];
-    double value = 0;
-    const bool number = nr3_value(nominal_text.data(), nominal_text.size(), value) == 1;
-    const std::string what = number ? asset_text + " at " + nominal_text : "nominal " + quoted(nominal_text.data(), nominal_text.size()) + " of " + asset_text;
     if (a.blocked_at) {
         finding(fc, at, false,
                 what + " is never reached: every lookup of " + asset_text + " stops at " +
                     place_text(a.blocked) + " (nominal " + a.blocked_token + " is not a number)");
-        return;
+        return false;
     }
-    if (!number) {
-        finding(fc, at, true,
-                "nominal " + quoted(nominal_text.data(), nominal_text.size()) + " is not a number; every lookup of " +
-                    asset_text + " that reaches this line stops here" + number_advice(nominal_text));
-        a.blocked_at = at.line;
-        a.blocked = at;
-        a.blocked_token = quoted(nominal_text.data(), nominal_text.size());
-        return;
-    }
+    if (number) return true;
+    const std::string token = quoted(nominal_text.data(), nominal_text.size());
+    finding(fc, at, true,
+            "nominal " + token + " is not a number; every lookup of " + asset_text +
+                " that reaches this line stops here" + number_advice(nominal_text));
+    a.blocked_at = at.line;
+    a.blocked = at;
+    a.blocked_token = token;
+    return false;
+}
 
-    // Which lookups reach this line: `own`, the one at its own nominal;
-    // `some`, any finite one; `infinite`, the one at +infinity.
-    const bool infinite = !a.has_number;
-    bool own = false, some = false;
+// A nominal of plus or minus infinity: only the lookup at 1e999 may reach it.
+void judge_infinite(file_check& fc, const place& at, const asset_lines& a, const piece_cells& pc, double value,
+                    const std::string& what, reach& r) {
+    const std::string& asset_text = pc.cells[0];
+    r.own = r.infinite && value > 0;
+    if (!r.infinite) {
+        finding(fc, at, false,
+                what + " can never be found: " +
+                    (value > 0 ? "a lookup of " + asset_text + " at " + pc.cells[1] + " takes "
+                               : "no lookup matches a nominal of minus infinity but the one at 1e999, which takes ") +
+                    place_text(a.first_number.at) + " (nominal " + a.first_number.token + ") first");
+    } else if (value < 0) {
+        finding(fc, at, false,
+                what + " is found only by a lookup of " + asset_text +
+                    " at 1e999, which takes the first line of the asset with a number; no lookup at "
+                    "its own nominal matches it");
+    }
+}
+
+// Works out which lookups reach a line with a number for its nominal, tells
+// of a line that none or not its own reaches, and records the line as the
+// asset's lookups will meet it.
+reach judge_reach(file_check& fc, const place& at, asset_lines& a, const piece_cells& pc, double value,
+                  const std::string& what) {
+    const std::string& nominal_text = pc.cells[1];
+    reach r;
+    r.infinite = !a.has_number;
     long long low = 0, high = -1;
-    const nominal_line* earlier = nullptr;
     if (std::isinf(value)) {
-        own = infinite && value > 0;
-        if (!infinite) {
-            finding(fc, at, false,
-                    what + " can never be found: " +
-                        (value > 0 ? "a lookup of " + asset_text + " at " + nominal_text + " takes "
-                                   : "no lookup matches a nominal of minus infinity but the one at 1e999, which takes ") +
-                        place_text(a.first_number.at) + " (nominal " + a.first_number.token + ") first");
-        } else if (value < 0) {
-            finding(fc, at, false,
-                    what + " is found only by a lookup of " + asset_text +
-                        " at 1e999, which takes the first line of the asset with a number; no lookup at "
-                        "its own nominal matches it");
-        }
+        judge_infinite(fc, at, a, pc, value, what, r);
     } else if (match_range(value, low, high)) {
-        earlier = earlier_match(a, value);
-        own = !all_taken(a, ordered(value), ordered(value));
-        some = !all_taken(a, low, high);
+        const nominal_line* earlier = earlier_match(a, value);
+        r.own = !all_taken(a, ordered(value), ordered(value));
+        r.some = !all_taken(a, low, high);
         // A nominal every lookup of which an earlier line takes: that line
         // takes the lookup at this line's own nominal, too.
         if (!earlier) earlier = &a.first_number;
-        if (!some && !infinite) {
-            finding(fc, at, false,
-                    what + " can never be found: a lookup of " + asset_text + " at " + nominal_text + " takes " +
-                        place_text(earlier->at) + " (nominal " + earlier->token + ") first");
-        } else if (!own) {
-            finding(fc, at, false,
-                    what + " is hidden: a lookup of " + asset_text + " at " + nominal_text + " takes " +
-                        place_text(earlier->at) + " (nominal " + earlier->token + ") first");
-        }
+        const std::string taken = " a lookup of " + pc.cells[0] + " at " + nominal_text + " takes " +
+                                  place_text(earlier->at) + " (nominal " + earlier->token + ") first";
+        if (!r.some && !r.infinite) finding(fc, at, false, what + " can never be found:" + taken);
+        else if (!r.own) finding(fc, at, false, what + " is hidden:" + taken);
         take(a, low, high);
     }
     a.by_nominal.emplace(value, nominal_line{at, fc.order, nominal_text});
-    if (infinite) {
+    if (r.infinite) {
         a.has_number = true;
         a.first_number = nominal_line{at, fc.order, nominal_text};
     }
-    if (!own && !some && !infinite) return;  // no lookup reaches it: nothing more to tell
+    return r;
+}
 
-    const std::string who = own ? "its lookup" : some ? "a lookup that reaches it" : "a lookup at 1e999";
+// Judges the value of a line that some lookup reaches.
+void judge_value(file_check& fc, const place& at, const piece_cells& pc, const std::string& what, const reach& r) {
+    const std::string who = r.own ? "its lookup" : r.some ? "a lookup that reaches it" : "a lookup at 1e999";
     if (pc.cells.size() < 3) {
-        finding(fc, at, true,
-                what + " has no value; " + who + " stops here with \"Can't get value.\"");
+        finding(fc, at, true, what + " has no value; " + who + " stops here with \"Can't get value.\"");
         return;
     }
     const std::string& recorded = pc.cells[2];
@@ -348,6 +359,26 @@ void check_piece(file_check& fc, const place& at, const std::string& text) {
         finding(fc, at, false,
                 "the unit " + quoted(unit.data(), unit.size()) + " after the value of " + what +
                     " is never read: tallix takes " + recorded + " as it stands");
+}
+
+void check_piece(file_check& fc, const place& at, const std::string& text) {
+    const std::size_t said = said_length(text.data(), text.size());
+    note_lone_crs(fc, at, text.data(), said);
+    const piece_cells pc = cut_cells(text.data(), text.data() + said);
+    judge_shape(fc, at, pc, text, said);
+    if (pc.cells.empty()) return;
+    if (at.piece > 1 && pc.cells.size() > 1) fc.further.back().asset = pc.cells[0];
+    if (pc.cells.size() < 2) return;
+
+    asset_lines& a = fc.assets[folded_asset(pc.cells[0].data(), pc.cells[0].size())];
+    const std::string& nominal_text = pc.cells[1];
+    double value = 0;
+    const bool number = nr3_value(nominal_text.data(), nominal_text.size(), value) == 1;
+    const std::string what = number ? pc.cells[0] + " at " + nominal_text
+                                    : "nominal " + quoted(nominal_text.data(), nominal_text.size()) + " of " + pc.cells[0];
+    if (!judge_nominal(fc, at, a, pc, number, what)) return;
+    const reach r = judge_reach(fc, at, a, pc, value, what);
+    if (r.any()) judge_value(fc, at, pc, what, r);
 }
 
 // The long-line warning: where each further piece starts and whether a
@@ -435,31 +466,11 @@ int describe_ctrl_z(std::FILE* file, unsigned long long offset, ctrl_z_place& z,
     }
 }
 
-}  // namespace
 
-int check_data_file(const char* path, std::FILE* file, std::string& out, check_totals& totals,
-                    int& error_number) {
-    file_check fc;
-    fc.path = path;
-    fc.out = &out;
-    auto done = [&](int result) {
-        totals.lines += fc.counts.lines;
-        totals.assets += long(fc.assets.size());
-        totals.nominals += fc.counts.nominals;
-        totals.errors += fc.counts.errors;
-        totals.warnings += fc.counts.warnings;
-        return result;
-    };
 
-    if (!survey_data_file(file, fc.survey, error_number)) return done(0);
-    if (fc.survey.encoding == ENCODING_UTF16) {
-        // Every line would tell of NULs: one finding says what to mend.
-        add_finding(fc, out, 1, true, utf16_text());
-        fc.muted = true;
-    }
-
-    auto reader = std::make_unique<text_reader>();
-    text_reader_start(*reader, file);
+// Reads the file piece by piece and judges each. Returns 1 at its end (the
+// reader then tells of a Ctrl-Z), or 0 when reading failed.
+int read_pieces(file_check& fc, text_reader& reader, int& error_number) {
     std::string text;
     bool had_end = true;
     place at;
@@ -471,12 +482,12 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
         }
         const char* data = nullptr;
         std::size_t length = 0;
-        const text_read_result got = data_read_piece(*reader, data, length, had_end);
+        const text_read_result got = data_read_piece(reader, data, length, had_end);
         if (got == TEXT_END) break;
         if (got == TEXT_FAILED) {
             finish_line(fc);
-            error_number = reader->error;
-            return done(0);
+            error_number = reader.error;
+            return 0;
         }
         text.assign(data, length);
         if (++at.piece == 1) {
@@ -492,17 +503,45 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
         check_piece(fc, at, text);
     }
     finish_line(fc);
+    return 1;
+}
+
+void add_totals(const file_check& fc, check_totals& totals) {
+    totals.lines += fc.counts.lines;
+    totals.assets += long(fc.assets.size());
+    totals.nominals += fc.counts.nominals;
+    totals.errors += fc.counts.errors;
+    totals.warnings += fc.counts.warnings;
+}
+
+}  // namespace
+
+int check_data_file(const char* path, std::FILE* file, std::string& out, check_totals& totals,
+                    int& error_number) {
+    file_check fc;
+    fc.path = path;
+    fc.out = &out;
+    int read = survey_data_file(file, fc.survey, error_number);
+    if (read && fc.survey.encoding == ENCODING_UTF16) {
+        // Every line would tell of NULs: one finding says what to mend.
+        add_finding(fc, out, 1, true, utf16_text());
+        fc.muted = true;
+    }
+    auto reader = std::make_unique<text_reader>();
+    text_reader_start(*reader, file);
+    if (read) read = read_pieces(fc, *reader, error_number);
 
     // Text mode ended the file at a Ctrl-Z: say where, when text follows.
     ctrl_z_place z;
-    if (reader->ctrl_z) {
-        if (!describe_ctrl_z(file, reader->ctrl_z_at, z, error_number)) return done(0);
-        if (z.text_after)
+    if (read && reader->ctrl_z) {
+        read = describe_ctrl_z(file, reader->ctrl_z_at, z, error_number);
+        if (read && z.text_after)
             add_finding(fc, out, z.line, false,
                         "Ctrl-Z at column " + std::to_string(z.column) + " ends the file; the " +
                             std::to_string(z.bytes_after) + " bytes after it are never read");
     }
-    return done(1);
+    add_totals(fc, totals);
+    return read;
 }
 
 void append_summary(std::string& out, const std::string& label, const check_totals& totals) {

@@ -147,22 +147,26 @@ bool looks_comma_split(const file_survey& survey) {
     return survey.comma_split >= 2 && survey.comma_split * 2 > survey.nominal_lines;
 }
 
-bool lost_line(const piece_cells& c, bool first_text, bool at_file_start, shape_note& note) {
-    if (c.cells.empty()) return false;
+namespace {
+
+// A UTF-8 byte order mark glued to the first asset.
+bool byte_order_mark(const piece_cells& c, shape_note& note) {
+    const std::string& a = c.cells[0];
+    if (!starts_with(a, "\xEF\xBB\xBF") || a.size() <= 3 || c.cells.size() < 2) return false;
+    note.error = true;
+    note.text = "the file begins with a UTF-8 byte order mark, which tallix reads as part of the first asset, so "
+                "no lookup of " + a.substr(3) +
+                " finds this line; save the file as ANSI text (Notepad: encoding \"ANSI\"), or begin it with an "
+                "empty line";
+    return true;
+}
+
+// A header row: the first line with text, without a digit in its first
+// cells. A comment: a line that begins as comments do elsewhere.
+bool header_or_comment(const piece_cells& c, bool first_text, shape_note& note) {
     const std::string& a = c.cells[0];
     const bool more = c.cells.size() > 1;
-    const std::size_t semicolon = a.find(';');
-    const std::size_t nbsp = a.find('\xA0');
-    note = shape_note();
-    if (at_file_start && starts_with(a, "\xEF\xBB\xBF") && a.size() > 3 && more) {
-        note.error = true;
-        note.text = "the file begins with a UTF-8 byte order mark, which tallix reads as part of the first "
-                    "asset, so no lookup of " + a.substr(3) +
-                    " finds this line; save the file as ANSI text (Notepad: encoding \"ANSI\"), or begin it "
-                    "with an empty line";
-        return true;
-    }
-    bool header = first_text && (more || semicolon != std::string::npos);
+    bool header = first_text && (more || a.find(';') != std::string::npos);
     for (std::size_t i = 0; i < c.cells.size() && i < 3; ++i) header = header && !has_digit(c.cells[i]);
     if (header) {
         note.text = "a header row? tallix has no header rows and reads this line as data, for an asset " +
@@ -171,17 +175,23 @@ bool lost_line(const piece_cells& c, bool first_text, bool at_file_start, shape_
     }
     const bool comment = a[0] == '#' || a[0] == '\'' || a[0] == '!' || a[0] == '*' || a[0] == ';' ||
                          starts_with(a, "//") || a == "REM" || a == "rem" || a == "Rem";
-    if (comment) {
-        if (!more) return false;
-        note.text = "a comment? tallix has no comments and reads this line as data, for an asset " + quoted(a) +
-                    "; delete the line";
-        return true;
-    }
+    if (!comment || !more) return false;
+    note.text = "a comment? tallix has no comments and reads this line as data, for an asset " + quoted(a) +
+                "; delete the line";
+    return true;
+}
+
+// An asset cell that holds more than the asset: the cells after it joined
+// by semicolons, quotes around it, a non-breaking space after it.
+bool asset_with_more(const piece_cells& c, shape_note& note) {
+    const std::string& a = c.cells[0];
+    const bool more = c.cells.size() > 1;
+    const std::size_t semicolon = a.find(';');
+    const std::size_t nbsp = a.find('\xA0');
     if (semicolon != std::string::npos && semicolon > 0 && has_digit(a.substr(semicolon))) {
         note.error = true;
-        note.text = "cells separated by semicolons: tallix cuts cells only at blanks, tabs and commas, so "
-                    "this line is read as an asset " + quoted(a) + " and no lookup of " +
-                    meant_asset(a, 0, semicolon) +
+        note.text = "cells separated by semicolons: tallix cuts cells only at blanks, tabs and commas, so this "
+                    "line is read as an asset " + quoted(a) + " and no lookup of " + meant_asset(a, 0, semicolon) +
                     " finds it; save the file as \"Text (Tab delimited)\", with decimal points";
         return true;
     }
@@ -193,13 +203,20 @@ bool lost_line(const piece_cells& c, bool first_text, bool at_file_start, shape_
                     " finds this line; save the file without quotes around cells";
         return true;
     }
-    if (nbsp != std::string::npos && (more || has_digit(a.substr(nbsp)))) {
-        note.text = "a non-breaking space (byte A0) after \"" + meant_asset(a, 0, nbsp) +
-                    "\" is no blank to tallix: the asset is read together with what follows it, so no "
-                    "lookup of " + meant_asset(a, 0, nbsp) + " finds this line; type a plain blank or tab";
-        return true;
-    }
-    return false;
+    if (nbsp == std::string::npos || (!more && !has_digit(a.substr(nbsp)))) return false;
+    note.text = "a non-breaking space (byte A0) after \"" + meant_asset(a, 0, nbsp) +
+                "\" is no blank to tallix: the asset is read together with what follows it, so no lookup of " +
+                meant_asset(a, 0, nbsp) + " finds this line; type a plain blank or tab";
+    return true;
+}
+
+}  // namespace
+
+bool lost_line(const piece_cells& c, bool first_text, bool at_file_start, shape_note& note) {
+    note = shape_note();
+    if (c.cells.empty()) return false;
+    return (at_file_start && byte_order_mark(c, note)) || header_or_comment(c, first_text, note) ||
+           asset_with_more(c, note);
 }
 
 std::string number_advice(const std::string& cell) {

@@ -57,6 +57,48 @@ double convert(const std::string& digits, std::int64_t exponent, bool negative) 
     return sign * v;
 }
 
+// The significant digits of a number as it is read: value = digits *
+// 10^exponent, leading zeros dropped, and beyond KEPT_DIGITS only whether
+// any further digit was not zero.
+struct mantissa {
+    std::string digits;
+    std::int64_t exponent = 0;
+    std::size_t count = 0;  // digits read, zeros included
+    bool sticky = false;
+};
+
+void take_digit(mantissa& m, char c, bool after_point) {
+    ++m.count;
+    if (m.digits.empty() && c == '0') {
+        if (after_point) --m.exponent;
+        return;
+    }
+    if (m.digits.size() < KEPT_DIGITS) {
+        m.digits.push_back(c);
+        if (after_point) --m.exponent;
+    } else {
+        if (c != '0') m.sticky = true;
+        if (!after_point) ++m.exponent;
+    }
+}
+
+// Reads an exponent at text[i] (a letter, a sign, digits) into `m`; one
+// without digits is no part of the number. Returns where the number ends.
+std::size_t scan_exponent(const char* text, std::size_t length, std::size_t i, mantissa& m) {
+    if (i >= length || (text[i] != 'e' && text[i] != 'E' && text[i] != 'd' && text[i] != 'D')) return i;
+    std::size_t j = i + 1;
+    bool negative = false;
+    if (j < length && (text[j] == '+' || text[j] == '-')) negative = text[j++] == '-';
+    if (j >= length || !is_digit(text[j])) return i;
+    std::int64_t e = 0;
+    while (j < length && is_digit(text[j])) {
+        if (e < EXPONENT_CAP) e = e * 10 + (text[j] - '0');
+        ++j;
+    }
+    m.exponent += negative ? -e : e;
+    return j;
+}
+
 }  // namespace
 
 std::size_t scan_number(const char* text, std::size_t length, double& value,
@@ -67,55 +109,24 @@ std::size_t scan_number(const char* text, std::size_t length, double& value,
     bool negative = false;
     if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
 
-    std::string digits;           // significant digits, leading zeros dropped
-    std::int64_t exponent = 0;    // value = digits * 10^exponent
-    std::size_t mantissa_digits = 0;
-    bool sticky = false;
-    auto take_digit = [&](char c, bool after_point) {
-        ++mantissa_digits;
-        if (digits.empty() && c == '0') {
-            if (after_point) --exponent;
-            return;
-        }
-        if (digits.size() < KEPT_DIGITS) {
-            digits.push_back(c);
-            if (after_point) --exponent;
-        } else {
-            if (c != '0') sticky = true;
-            if (!after_point) ++exponent;
-        }
-    };
-    while (i < length && is_digit(text[i])) take_digit(text[i++], false);
+    mantissa m;
+    while (i < length && is_digit(text[i])) take_digit(m, text[i++], false);
     if (i < length && text[i] == '.') {
         ++i;
-        while (i < length && is_digit(text[i])) take_digit(text[i++], true);
+        while (i < length && is_digit(text[i])) take_digit(m, text[i++], true);
     }
-    if (mantissa_digits == 0) return 0;
+    if (m.count == 0) return 0;
+    i = scan_exponent(text, length, i, m);
 
-    if (i < length && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
-        std::size_t j = i + 1;
-        bool exp_negative = false;
-        if (j < length && (text[j] == '+' || text[j] == '-')) exp_negative = text[j++] == '-';
-        if (j < length && is_digit(text[j])) {
-            std::int64_t e = 0;
-            while (j < length && is_digit(text[j])) {
-                if (e < EXPONENT_CAP) e = e * 10 + (text[j] - '0');
-                ++j;
-            }
-            exponent += exp_negative ? -e : e;
-            i = j;
-        }
-    }
-
-    if (digits.empty()) {
+    if (m.digits.empty()) {
         value = negative ? -0.0 : 0.0;
         return i;
     }
-    if (sticky) {
-        digits.push_back('1');
-        --exponent;
+    if (m.sticky) {
+        m.digits.push_back('1');
+        --m.exponent;
     }
-    value = convert(digits, exponent, negative);
+    value = convert(m.digits, m.exponent, negative);
     if (reader == NUMBER_STRTOD && std::fabs(value) < DBL_MIN) value = 0.0;
     return i;
 }

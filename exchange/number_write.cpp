@@ -71,6 +71,48 @@ decimal round_half_up(double magnitude) {
 
 }  // namespace
 
+namespace {
+
+// The exponent form: one digit, the rest after a point, then the exponent
+// with its sign and at least three digits.
+void append_exponent_form(std::string& out, const decimal& d, int last) {
+    const int x = d.exponent;
+    out += d.digits[0];
+    if (last > 0) {
+        out += '.';
+        out.append(d.digits + 1, std::size_t(last));
+    }
+    out += 'e';
+    out += x < 0 ? '-' : '+';
+    int magnitude = x < 0 ? -x : x;
+    char e[8];
+    int n = 0;
+    do {
+        e[n++] = char('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    while (n < 3) e[n++] = '0';
+    while (n) out += e[--n];
+}
+
+// The plain form: the digits with the point where the exponent puts it.
+void append_plain_form(std::string& out, const decimal& d, int last) {
+    const int x = d.exponent;
+    if (x >= 0) {
+        out.append(d.digits, std::size_t(x) + 1);
+        if (last > x) {
+            out += '.';
+            out.append(d.digits + x + 1, std::size_t(last - x));
+        }
+        return;
+    }
+    out += "0.";
+    out.append(std::size_t(-x - 1), '0');
+    out.append(d.digits, std::size_t(last) + 1);
+}
+
+}  // namespace
+
 void append_number(std::string& out, double value) {
     if (std::isnan(value)) {
         out += std::signbit(value) ? "-1.#IND" : "1.#QNAN";
@@ -85,42 +127,11 @@ void append_number(std::string& out, double value) {
         return;
     }
     if (value < 0) out += '-';
-    decimal d = round_half_up(std::fabs(value));
-
+    const decimal d = round_half_up(std::fabs(value));
     int last = SIGNIFICANT - 1;  // drop trailing zeros
     while (last > 0 && d.digits[last] == '0') --last;
-    const int x = d.exponent;
-
-    if (x < -4 || x >= SIGNIFICANT) {
-        out += d.digits[0];
-        if (last > 0) {
-            out += '.';
-            out.append(d.digits + 1, std::size_t(last));
-        }
-        out += 'e';
-        out += x < 0 ? '-' : '+';
-        int magnitude = x < 0 ? -x : x;
-        char e[8];
-        int n = 0;
-        do {
-            e[n++] = char('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude);
-        while (n < 3) e[n++] = '0';
-        while (n) out += e[--n];
-        return;
-    }
-    if (x >= 0) {
-        out.append(d.digits, std::size_t(x) + 1);
-        if (last > x) {
-            out += '.';
-            out.append(d.digits + x + 1, std::size_t(last - x));
-        }
-        return;
-    }
-    out += "0.";
-    out.append(std::size_t(-x - 1), '0');
-    out.append(d.digits, std::size_t(last) + 1);
+    if (d.exponent < -4 || d.exponent >= SIGNIFICANT) append_exponent_form(out, d, last);
+    else append_plain_form(out, d, last);
 }
 
 std::string format_number(double value) {
