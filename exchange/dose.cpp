@@ -25,13 +25,13 @@ int fail_reading(std::FILE* f, const std::string& what, const std::string& path)
 std::string render(const register_set& rs, int count) {
     std::string out;
     append_number(out, rs.MEM);
-    out += "\r\n";
+    text_end_line(out);
     append_number(out, rs.MEM1);
-    out += "\r\n";
+    text_end_line(out);
     text_append_line(out, rs.MEM2);
     for (int i = 0; i < count; ++i) {
         append_number(out, rs.M[i]);
-        out += "\r\n";
+        text_end_line(out);
     }
     if (rs.result_kind != RESULT_NONE) {
         text_append_line(out, rs.result_text);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sys/stat.h>
 
 namespace {
@@ -98,6 +99,17 @@ TEST(HostIni, KeepsThePathOfTheFirstSuccess) {
     ASSERT_EQ(exchange_file_path("no such file", second), 1);  // nothing is read again
     EXPECT_EQ(second, first);
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(HostIni, TheExchangePathIsNeverCutByANul) {
+    box_script boxes;
+    const std::string dir = make_scratch_dir();
+    const std::string ini = dir + "/vornax.ini";
+    write_file(ini, "[Startup]\nprocdir=p\nuser_data_dir=" + dir + std::string("\0/elsewhere\n", 12));
+    std::string path;
+    ASSERT_EQ(exchange_file_path(ini.c_str(), path), 1);
+    EXPECT_EQ(std::strlen(path.c_str()), path.size());
+    EXPECT_EQ(path, dir + "/dosdose.dat");
 }
 
 TEST(HostIni, AFailureIsToldAgainOnTheNextTry) {

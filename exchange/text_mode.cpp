@@ -123,7 +123,9 @@ text_read_result text_read_line(text_reader& r, std::string& line) {
     }
 }
 
+void text_end_line(std::string& out) { out += "\r\n"; }
+
 void text_append_line(std::string& out, const std::string& text) {
     out += text;
-    out += "\r\n";
+    text_end_line(out);
 }

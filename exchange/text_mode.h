@@ -77,7 +77,10 @@ enum text_cut_result { TEXT_CUT_NOTHING = 0, TEXT_CUT = 1, TEXT_CUT_NEEDS_MORE =
 text_cut_result text_cut_piece(const char* p, std::size_t avail, std::size_t limit, bool at_end,
                                std::size_t& length, std::size_t& used, bool& had_line_end);
 
-/// Appends `text` and a CR LF line end, as text mode writes a line.
+/// Appends a line end as text mode writes it: CR LF.
+void text_end_line(std::string& out);
+
+/// Appends `text` and a line end, as text mode writes a line.
 void text_append_line(std::string& out, const std::string& text);
 
 #endif

@@ -57,6 +57,14 @@ TEST(Profile, FollowsTheWindowsRules) {
         {"Ctrl-Z line", "[Startup]\r\n\x1A\r\nprocdir=x\r\n", "procdir", "x"},
         {"vertical tab and form feed are blanks", "[Startup]\r\nprocdir=\v\fx\v\f\r\n", "procdir", "x"},
         {"no-break space is no blank", "[Startup]\r\nprocdir=\xA0x\xA0\r\n", "procdir", "\xA0x\xA0"},
+        // Names and values end at a NUL, as the C strings Windows programs
+        // get, so no value carries a NUL into a path; the line goes on.
+        {"value cut by a NUL", std::string("[Startup]\nuser_cwd=exch\0junk\n", 29), "user_cwd", "exch"},
+        {"value only a NUL is empty", std::string("[Startup]\nprocdir=\0\n", 19), "procdir", ""},
+        {"blanks before the NUL kept", std::string("[Startup]\nprocdir= a \0b\n", 23), "procdir", "a "},
+        {"key cut by a NUL is another key", std::string("[Startup]\nproc\0dir=x\nprocdir=y\n", 30), "procdir",
+         "y"},
+        {"section name cut by a NUL", std::string("[Startup\0]\nprocdir=z\n", 20), "procdir", "z"},
         // A section header runs to the line's last bracket; without one it
         // opens no section.
         {"unclosed section", "[Startup\r\nprocdir=x\r\n", "procdir", ""},
