@@ -1,6 +1,7 @@
-# What makes tallix.exe a proper Windows program: version information and
-# manifest as resources, and a self-contained executable (with MinGW the C++
-# and GCC runtimes are linked in, so nothing but system DLLs sits beside it).
+# What makes tallix.exe and tallix-check.exe proper Windows programs:
+# version information and manifest as resources, and a self-contained
+# executable (with MinGW the C++ and GCC runtimes are linked in, so nothing
+# but system DLLs sits beside it). Each program's own file calls these.
 set(TALLIX_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
 set(TALLIX_MANIFEST_FILE "${PROJECT_BINARY_DIR}/platform/tallix.manifest")
 configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.manifest ${TALLIX_MANIFEST_FILE} @ONLY)
@@ -15,6 +16,8 @@ function(tallix_version_resource target name description)
   target_sources(${target} PRIVATE ${rc})
   set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS ${TALLIX_MANIFEST_FILE})
 endfunction()
-tallix_version_resource(tallix tallix "TALLIX - ${PROJECT_DESCRIPTION}")
 
-target_link_options(tallix PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+# A self-contained Windows program: the C++ and GCC runtimes linked in.
+function(tallix_link_self_contained target)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+endfunction()

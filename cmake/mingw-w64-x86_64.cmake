@@ -12,6 +12,13 @@ set(CMAKE_RC_COMPILER ${TALLIX_MINGW_PREFIX}-windres)
 set(CMAKE_AR ${TALLIX_MINGW_PREFIX}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB ${TALLIX_MINGW_PREFIX}-ranlib CACHE FILEPATH "")
 
+# The programs built here run under Wine: ctest starts every test program
+# through it.
+find_program(TALLIX_WINE wine)
+if(TALLIX_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TALLIX_WINE})
+endif()
+
 set(CMAKE_FIND_ROOT_PATH /usr/${TALLIX_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -4,10 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
-cmake --preset dev
-cmake --build --preset dev
-ctest --preset dev
+# Configure, build and run every unit and end-to-end test (the workflow
+# preset "dev"), then the same for the Windows program under Wine.
+cmake --workflow --preset dev
 scripts/test_windows.sh
 
 # The benchmark must keep running: the small sizes only, a few runs, seconds.

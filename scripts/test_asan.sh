@@ -4,7 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build safety
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
-cmake --preset asan
-cmake --build --preset asan
-ctest --preset asan
+cmake --workflow --preset asan

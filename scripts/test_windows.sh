@@ -1,39 +1,30 @@
 #!/usr/bin/env bash
-# Builds the Windows program tallix.exe and its ZIP, then runs the Wine
-# suite against it in a throw-away Wine prefix (no display needed: the suite
-# starts its own Xvfb). Leaves no wineserver or Xvfb running.
+# Builds the Windows programs and runs, under Wine, their unit program, the
+# operators' ZIP and the Wine suite (the workflow preset "windows"; the
+# suite starts its own Xvfb and compares with the native build in build/dev
+# when there is one), then signs, installs, upgrades and removes the MSI.
+# Leaves no wineserver or Xvfb running.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh windows
-
-cmake --preset windows
-cmake --build --preset windows
-cmake --build --preset windows --target msi
-(cd build/windows && cpack -G ZIP >/dev/null)
-zip=$(ls -t build/windows/tallix-*-win64.zip | head -n 1)
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 scratch=$(mktemp -d /tmp/tallix-wine.XXXXXX)
 cleanup() {
-    # The suite ends its own wineserver and Xvfb; this is for a suite that
+    # The suites end their own wineserver and Xvfb; this is for a suite that
     # was killed on the way.
-    if [[ -f "$scratch/xvfb.pid" ]]; then kill "$(cat "$scratch/xvfb.pid")" 2>/dev/null || true; fi
-    if [[ -d "$scratch/prefix" ]]; then
-        WINEPREFIX="$scratch/prefix" timeout 30 wineserver -k 2>/dev/null || true
-    fi
-    if [[ -d "$scratch/msi/wine/prefix" ]]; then
-        WINEPREFIX="$scratch/msi/wine/prefix" timeout 30 wineserver -k 2>/dev/null || true
-    fi
+    local suite=build/windows/wine/suite
+    if [[ -f "$suite/xvfb.pid" ]]; then kill "$(cat "$suite/xvfb.pid")" 2>/dev/null || true; fi
+    for prefix in "$suite/prefix" build/windows/wine/unit-prefix "$scratch/msi/wine/prefix"; do
+        if [[ -d "$prefix" ]]; then WINEPREFIX="$PWD/$prefix" timeout 30 wineserver -k 2>/dev/null || true; fi
+    done
     rm -rf "$scratch"
 }
 trap cleanup EXIT
 
-helpers=build/windows/tests/windows
-python3 tests/e2e/run_wine.py --exe build/windows/lookup/tallix.exe --zip "$zip" \
-    --native build/dev/lookup/tallix --boxes $helpers/tallix_boxes.exe --hold $helpers/tallix_hold.exe \
-    --unit $helpers/tallix_win32_tests.exe \
-    --check build/windows/check/tallix-check.exe --native-check build/dev/check/tallix-check \
-    --artifacts build/windows/artifacts --scratch "$scratch"
+cmake --workflow --preset windows
 
 # The MSI: signed in a build tree of its own with a throw-away certificate,
 # then installed, upgraded, refused as a downgrade and removed under Wine.
+cmake --build --preset windows --target msi
 python3 tests/e2e/test_msi.py --build-dir build/msi-test --unsigned build/windows --scratch "$scratch/msi"

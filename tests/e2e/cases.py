@@ -28,8 +28,12 @@ TEMP_NAME = re.compile(r"^dosdose~[0-9a-z]{3}$", re.IGNORECASE)
 
 
 def temp_files(folder):
-    """The temporary files of dosdose.dat writes left in `folder`."""
-    return sorted(n for n in os.listdir(folder) if TEMP_NAME.match(n))
+    """The temporary files of dosdose.dat writes left in `folder` or any
+    folder below it, as paths relative to `folder`."""
+    left = []
+    for root, _dirs, names in os.walk(folder):
+        left += [os.path.relpath(os.path.join(root, n), folder) for n in names if TEMP_NAME.match(n)]
+    return sorted(left)
 
 
 @dataclass

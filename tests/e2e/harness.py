@@ -22,6 +22,15 @@ FIFO = object()    # in `lay_out`: a FIFO (named pipe) that nobody writes
 STALE_SECONDS = 300  # how old `age_files` makes a file
 
 
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def project_version():
+    """The version the sources build: project() in CMakeLists.txt."""
+    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
+        return re.search(r"project\(TALLIX VERSION (\d+\.\d+\.\d+)", f.read()).group(1)
+
+
 def lay_out(folder, files):
     """Writes `files` (relative name -> text, None: absent, FOLDER: an empty
     folder) into `folder`. Whatever is in the way (a file where a folder is

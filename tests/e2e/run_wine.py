@@ -37,7 +37,7 @@ CHECK_EXE = None
 NATIVE_CHECK = None
 ARTIFACTS = None
 SESSION = None
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SOURCE_DIR = harness.SOURCE_DIR
 
 # DLLs every Windows has; anything else beside tallix.exe would have to ship with it.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "ntdll.dll", "gdi32.dll",
@@ -49,10 +49,6 @@ def wide(s):
     return s.encode("utf-16-le")
 
 
-def project_version():
-    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
-        m = re.search(r"project\(TALLIX VERSION (\d+\.\d+\.\d+)", f.read())
-    return m.group(1)
 
 
 def wine_cases():
@@ -421,7 +417,7 @@ class Executable(unittest.TestCase):
         self.assertIn("10", types, "no version resource")
         self.assertIn("18", types, "no manifest resource")
 
-        version = project_version()
+        version = harness.project_version()
         for key, value in (("ProductName", "TALLIX"), ("FileVersion", version), ("ProductVersion", version)):
             self.assertRegex(self.image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
                              key)
@@ -492,7 +488,7 @@ class CheckerUnderWine(unittest.TestCase):
     def test_the_same_version_information_as_tallix_exe(self):
         with open(CHECK_EXE, "rb") as f:
             image = f.read()
-        version = project_version()
+        version = harness.project_version()
         for key, value in (("CompanyName", "VORNAX"), ("ProductName", "TALLIX"), ("FileVersion", version),
                            ("ProductVersion", version), ("OriginalFilename", "tallix-check.exe")):
             self.assertRegex(image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
@@ -562,9 +558,12 @@ def main():
     EXE = os.path.abspath(opts.exe)
     ZIP = os.path.abspath(opts.zip) if opts.zip else None
     CHECK_EXE = os.path.abspath(opts.check) if opts.check else None
-    NATIVE_CHECK = os.path.abspath(opts.native_check) if opts.native_check else None
+    # A native build named but not built (ctest --preset windows before the
+    # dev build): the comparisons with it are skipped.
+    NATIVE_CHECK = os.path.abspath(opts.native_check) if opts.native_check and os.path.exists(opts.native_check) \
+        else None
     UNIT = os.path.abspath(opts.unit) if opts.unit else None
-    NATIVE = os.path.abspath(opts.native) if opts.native else None
+    NATIVE = os.path.abspath(opts.native) if opts.native and os.path.exists(opts.native) else None
     HOLD = os.path.abspath(opts.hold) if opts.hold else None
     ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
     if ARTIFACTS:

@@ -22,7 +22,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
-from cases import DOSE, INI, NOT_FOUND, STD, TEMP_NAME, Box, dose, internal, lib_error, tallix_error, with_files  # noqa: E402
+import cases  # noqa: E402
+from cases import DOSE, INI, NOT_FOUND, STD, Box, dose, internal, lib_error, tallix_error, with_files  # noqa: E402
 
 TALLIX = None
 
@@ -40,13 +41,6 @@ def _read(path):
         return harness.read_bytes(path)
     except OSError:  # a file where a folder of the path should be
         return None
-
-
-def _temp_files(folder):
-    left = []
-    for root, _dirs, names in os.walk(folder):
-        left += [os.path.join(root, n) for n in names if TEMP_NAME.match(n)]
-    return left
 
 
 def _describe(after, old, new):
@@ -94,7 +88,7 @@ class FaultCase(unittest.TestCase):
                 self.assertIsNone(got)
             else:
                 self.assertEqual(got, new, "dosdose.dat is not the complete new file")
-            self.assertEqual(_temp_files(folder), [], "temporary files left behind")
+            self.assertEqual(cases.temp_files(folder), [], "temporary files left behind")
             if check:
                 check(folder)
         finally:

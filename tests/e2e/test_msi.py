@@ -29,7 +29,7 @@ import cases  # noqa: E402
 import harness  # noqa: E402
 import wine_driver  # noqa: E402
 
-SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SOURCE_DIR = harness.SOURCE_DIR
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 INSTALLED = r"C:\Program Files\TALLIX"
 BUILD_TIMEOUT = 600
@@ -39,9 +39,6 @@ UNSIGNED = None   # an unsigned Windows build tree, to check that nothing in it 
 SCRATCH = None
 
 
-def project_version():
-    with open(os.path.join(SOURCE_DIR, "CMakeLists.txt")) as f:
-        return re.search(r"project\(TALLIX VERSION (\d+\.\d+\.\d+)", f.read()).group(1)
 
 
 def next_patch(version):
@@ -136,7 +133,7 @@ def build_all():
         status, out = build_msi(password)
         Built.failures[why] = (status, out, password,
                                os.path.exists(os.path.join(BUILD, "lookup", "tallix.exe")))
-    version = project_version()
+    version = harness.project_version()
     status, out = build_msi(Built.password)
     Built.logs += out
     if status != 0:
@@ -182,7 +179,7 @@ class SignedBuilds(unittest.TestCase):
         self.assertEqual(glob.glob(os.path.join(BUILD, "**", ".tallix-sign-*"), recursive=True), [])
 
     def test_the_newer_build_carries_its_version_everywhere(self):
-        version = next_patch(project_version())
+        version = next_patch(harness.project_version())
         wide = ("ProductVersion".encode("utf-16-le") + b"(\x00\x00)+"
                 + version.encode("utf-16-le") + b"\x00\x00")
         for name in ("tallix.exe", "tallix-check.exe"):
@@ -200,7 +197,7 @@ class SignedBuilds(unittest.TestCase):
         if not UNSIGNED:
             self.skipTest("no unsigned build given")
         paths = [os.path.join(UNSIGNED, "lookup", "tallix.exe"), os.path.join(UNSIGNED, "check", "tallix-check.exe"),
-                 os.path.join(UNSIGNED, "tallix-%s-x64.msi" % project_version())]
+                 os.path.join(UNSIGNED, "tallix-%s-x64.msi" % harness.project_version())]
         for path in paths:
             status, out = verify(path, Built.cert)
             self.assertNotEqual(status, 0, path)
@@ -293,7 +290,7 @@ class InstalledUnderWine(unittest.TestCase):
         status, log = self.msiexec("/i", wine_driver.windows_path(Built.old["msi"]), "/qn")
         self.assertEqual(status, 0, log[-3000:])
         # The installed programs are byte for byte the signed ones verified above.
-        self.assert_installed(Built.old, project_version())
+        self.assert_installed(Built.old, harness.project_version())
         self.assert_lookup_works()
 
     def test_2_a_failed_upgrade_leaves_the_older_tallix_working(self):
@@ -321,7 +318,7 @@ class InstalledUnderWine(unittest.TestCase):
         # ERROR_INSTALL_FAILURE (Windows) or ERROR_FUNCTION_FAILED (Wine).
         self.assertIn(status, (1603 & 0xFF, 1627 & 0xFF), log[-3000:])
         self.assertIn("TallixTestFailure", log)
-        self.assertNotIn(next_patch(project_version()),
+        self.assertNotIn(next_patch(harness.project_version()),
                          [e.get("DisplayVersion") for e in self.entries().values()], "the failed upgrade stayed")
         entries = self.entries()
         if not entries:
@@ -331,13 +328,13 @@ class InstalledUnderWine(unittest.TestCase):
             # removes it inside the transaction and restores it.
             self.skipTest("Wine removes the older product outside the installation's transaction")
         # One entry, the older version's, and its tallix.exe still looks up.
-        self.assertEqual([e.get("DisplayVersion") for e in entries.values()], [project_version()], entries)
+        self.assertEqual([e.get("DisplayVersion") for e in entries.values()], [harness.project_version()], entries)
         self.assert_lookup_works()
 
     def test_2_newer_package_upgrades_in_one_step(self):
         status, log = self.msiexec("/i", wine_driver.windows_path(Built.new["msi"]), "/qn")
         self.assertEqual(status, 0, log[-3000:])
-        self.assert_installed(Built.new, next_patch(project_version()))
+        self.assert_installed(Built.new, next_patch(harness.project_version()))
         self.assert_lookup_works()
 
     def test_3_older_package_is_refused_over_the_newer(self):
@@ -353,7 +350,7 @@ class InstalledUnderWine(unittest.TestCase):
         self.assertIn(newer.group(1), " ".join(self.entries()))
         conditions = checked(["msiinfo", "export", Built.old["msi"], "LaunchCondition"])
         self.assertIn("NOT TALLIX_NEWER_FOUND\tA newer version of TALLIX is already installed.", conditions)
-        self.assert_installed(Built.new, next_patch(project_version()))
+        self.assert_installed(Built.new, next_patch(harness.project_version()))
 
     def test_4_a_rebuilt_package_of_the_same_version_replaces_the_installed_one(self):
         # A rebuild gets a new ProductCode; it must not add a second entry.
@@ -367,7 +364,7 @@ class InstalledUnderWine(unittest.TestCase):
         before = set(self.entries())
         status, log = self.msiexec("/i", wine_driver.windows_path(rebuilt), "/qn")
         self.assertEqual(status, 0, log[-3000:])
-        self.assert_installed(Built.new, next_patch(project_version()))
+        self.assert_installed(Built.new, next_patch(harness.project_version()))
         self.assertNotEqual(set(self.entries()), before, "the rebuilt package was not the one installed")
 
     def test_5_silent_uninstall_leaves_nothing(self):

@@ -77,6 +77,8 @@ class Session:
         """A fresh prefix: boxes answered without the ~2 s a managed window
         takes, and a decoy initialization file in the Windows folder, where
         the profile API looks a bare file name up."""
+        shutil.rmtree(self.prefix, ignore_errors=True)  # a scratch folder used before
+        os.makedirs(self.scratch, exist_ok=True)
         self._run(["wineboot", "-i"], PREFIX_TIMEOUT)
         self._run(["wineserver", "-w"], PREFIX_TIMEOUT)
         self._run(["wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
