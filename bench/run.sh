@@ -5,6 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build bench
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 cmake --preset release >/dev/null
 cmake --build --preset release --target tallix startup_reference tallix_micro_bench >/dev/null
 exec python3 bench/run.py "$@"

@@ -26,6 +26,7 @@ done
 ((${#targets[@]})) || targets=(number_read number_write search get_dose profile)
 
 scripts/deps.sh build safety
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz >/dev/null
 
