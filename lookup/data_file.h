@@ -124,8 +124,16 @@ struct data_cells {
     const char* p = nullptr;    ///< where cutting goes on
     const char* end = nullptr;  ///< the end of what the piece says
     int taken = 0;              ///< cells cut so far
-    bool blank_runs = true;     ///< every run between those cells holds a blank or a tab
+    const char* run_from[2] = {nullptr, nullptr};  ///< the runs before the nominal and the value ...
+    const char* run_to[2] = {nullptr, nullptr};    ///< ... looked at only where a comma may join
 };
+
+/// Returns 1 when the delimiters [from, to) hold a blank or a tab.
+inline bool holds_blank(const char* from, const char* to) {
+    for (; from < to; ++from)
+        if (*from == ' ' || *from == '\t') return true;
+    return false;
+}
 
 /// Starts cutting the text [p, end) into cells.
 inline data_cells data_cells_of(const char* p, const char* end) {
@@ -140,16 +148,18 @@ inline const char* next_data_cell(data_cells& c, std::size_t& length) {
     const char* const run = c.p;
     const char* const cell = next_data_token(c.p, c.end, length);
     if (!cell) return nullptr;
-    if (c.taken++ > 0 && c.blank_runs) {
-        bool blank = false;
-        for (const char* x = run; x < cell; ++x) blank = blank || *x == ' ' || *x == '\t';
-        c.blank_runs = blank;
-    }
-    if ((c.taken != 2 && c.taken != 3) || !c.blank_runs || !is_whole_digits(cell, length)) return cell;
+    const int index = c.taken++;
+    if (index != 1 && index != 2) return cell;
+    c.run_from[index - 1] = run;
+    c.run_to[index - 1] = cell;
+    // Only a comma right after the cell may join: what else decides is
+    // looked at then.
     const char* joined = c.p;
     for (const char* after = nullptr; comma_group_at(joined, c.end, after);) joined = after;
-    if (joined == c.p) return cell;
-    if (c.taken == 2) {
+    if (joined == c.p || !is_whole_digits(cell, length)) return cell;
+    for (int i = 0; i < index; ++i)
+        if (!holds_blank(c.run_from[i], c.run_to[i])) return cell;
+    if (index == 1) {
         const char* rest = joined;
         while (rest < c.end && is_data_delimiter(*rest)) ++rest;
         if (rest == c.end) return cell;

@@ -10,9 +10,16 @@
 
 namespace {
 
-constexpr int FOUND = 0;        // a candidate piece is handed over
-constexpr int GO_ON = -1;       // the place or piece is nothing: scan on
-constexpr int NEEDS_MORE = -2;  // the place cannot be judged before more is read
+// What the steps below answer, besides the visitor's own answers (0 or
+// more), which end the scan.
+constexpr int GO_ON = PIECE_GO_ON;  // scan on
+constexpr int NEEDS_MORE = -2;      // the place cannot be judged before more is read
+
+// Whom to hand the candidates to.
+struct visitor {
+    piece_visitor visit;
+    void* context;
+};
 
 // Where the filter passes nearly every line (a file of A10, A11, ... lines
 // when A1 is sought, or of the asset itself at other nominals), asking it
@@ -57,14 +64,17 @@ std::size_t column_at(piece_scanner& s, std::size_t q) {
     return s.at.column;
 }
 
-int hand_over(piece_scanner& s, std::size_t start, std::size_t length, long piece, candidate_piece& c) {
-    if (!may_be_asset(text_window(s.reader) + start, text_window(s.reader) + start + length, s.folded))
-        return GO_ON;
-    c.data = text_window(s.reader) + start;
+// Hands the piece at offset `start` to the visitor when it may be the
+// asset's. Returns GO_ON or the visitor's answer.
+inline int hand_over(piece_scanner& s, std::size_t start, std::size_t length, long piece, const visitor& v) {
+    const char* const data = text_window(s.reader) + start;
+    if (!may_be_asset(data, data + length, s.folded)) return GO_ON;
+    candidate_piece c;
+    c.data = data;
     c.length = length;
     c.line = line_of(s, start);
     c.piece = piece;
-    return FOUND;
+    return v.visit(c, v.context);
 }
 
 // Looks closer at offset at, where the byte filter saw the asset's first
@@ -72,9 +82,10 @@ int hand_over(piece_scanner& s, std::size_t start, std::size_t length, long piec
 // there followed by a delimiter, and it begins the first token of a piece:
 // the place's piece begins at its column rounded down to a multiple of the
 // piece length, and everything between there and the place must be
-// delimiters. Then that piece is cut. Returns FOUND with `c`, GO_ON, or
-// NEEDS_MORE; `next` is where to look on (past the piece when one was cut).
-int look_at(piece_scanner& s, std::size_t at, candidate_piece& c, std::size_t& next) {
+// delimiters. Then that piece is cut and handed over. Returns GO_ON,
+// NEEDS_MORE or the visitor's answer; `next` is where to look on (past the
+// piece when one was cut).
+int look_at(piece_scanner& s, std::size_t at, const visitor& v, std::size_t& next) {
     next = at + 1;
     const char* const window = text_window(s.reader);
     const std::size_t size = text_window_size(s.reader);
@@ -104,29 +115,41 @@ int look_at(piece_scanner& s, std::size_t at, candidate_piece& c, std::size_t& n
     next = start + used;
     s.at.known = next;
     s.at.column = had_end ? 0 : column - into + used;
-    return hand_over(s, start, length, column < DATA_LINE_LIMIT ? 1 : piece_of_column(column), c);
+    return hand_over(s, start, length, column < DATA_LINE_LIMIT ? 1 : piece_of_column(column), v);
 }
 
-// Walks one piece from s.pos, which begins a piece (s.at.known == s.pos),
-// as a line-by-line reading does. Returns FOUND with `c`, GO_ON (also at
-// the end of the file, which ends the walk), or NEEDS_MORE.
-int walk_one(piece_scanner& s, candidate_piece& c) {
+// Walks the pieces from s.pos, which begins a piece (s.at.known == s.pos),
+// as a line-by-line reading does, handing over each that may be the
+// asset's, until the walk ends. Returns GO_ON (the walk ended, also at the
+// end of the file), NEEDS_MORE, or the visitor's answer.
+int walk(piece_scanner& s, const visitor& v) {
     const char* const window = text_window(s.reader);
-    std::size_t length = 0, used = 0;
-    bool had_end = false;
-    const text_cut_result cut = data_cut_piece(window + s.pos, text_window_size(s.reader) - s.pos,
-                                               text_window_is_last(s.reader), length, used, had_end);
-    if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
-    if (cut != TEXT_CUT) {
-        s.walk = 0;
-        return GO_ON;
+    const std::size_t size = text_window_size(s.reader);
+    const bool last = text_window_is_last(s.reader);
+    // The walk's place in locals, written back when it stops.
+    std::size_t pos = s.pos, column = s.at.column;
+    int count = s.walk, result = GO_ON;
+    while (count > 0) {
+        std::size_t length = 0, used = 0;
+        bool had_end = false;
+        const text_cut_result cut = data_cut_piece(window + pos, size - pos, last, length, used, had_end);
+        if (cut != TEXT_CUT) {
+            if (cut == TEXT_CUT_NEEDS_MORE) result = NEEDS_MORE;
+            else count = 0;
+            break;
+        }
+        const std::size_t start = pos, start_column = column;
+        pos += used;
+        column = had_end ? 0 : column + used;
+        --count;
+        result = hand_over(s, start, length, piece_of_column(start_column), v);
+        if (result != GO_ON) break;
     }
-    const std::size_t start = s.pos, column = s.at.column;
-    s.pos += used;
-    s.at.known = s.pos;
-    s.at.column = had_end ? 0 : column + used;
-    --s.walk;
-    return hand_over(s, start, length, piece_of_column(column), c);
+    s.pos = pos;
+    s.at.known = pos;
+    s.at.column = column;
+    s.walk = count;
+    return result;
 }
 
 // After a dense run of places the scanner walks pieces one by one. The walk
@@ -142,12 +165,13 @@ void start_walk(piece_scanner& s, std::size_t at) {
     s.at.column = piece_start_column(column);
 }
 
-// Looks on in the window for the next candidate. Returns FOUND, or
-// NEEDS_MORE when the window holds no more that can be judged.
-int scan_window(piece_scanner& s, candidate_piece& c) {
+// Looks through the window for candidates. Returns the visitor's answer
+// that ends the scan, or NEEDS_MORE when the window holds no more that can
+// be judged.
+int scan_window(piece_scanner& s, const visitor& v) {
     while (s.can_match) {
         if (s.walk > 0) {
-            const int got = walk_one(s, c);
+            const int got = walk(s, v);
             if (got != GO_ON) return got;
             continue;
         }
@@ -161,14 +185,14 @@ int scan_window(piece_scanner& s, candidate_piece& c) {
         const std::size_t at = std::size_t(q - window);
         s.dense = at - s.pos < DENSE_GAP ? s.dense + 1 : 0;
         std::size_t next = at + 1;
-        const int got = look_at(s, at, c, next);
+        const int got = look_at(s, at, v, next);
         if (got == NEEDS_MORE) {
             s.pos = at;
             return NEEDS_MORE;
         }
+        if (got != GO_ON) return got;
         s.pos = next;
         if (s.dense >= DENSE_RUN) start_walk(s, at);
-        if (got == FOUND) return FOUND;
     }
     s.pos = text_window_size(s.reader);
     return NEEDS_MORE;
@@ -188,16 +212,18 @@ void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int 
     s.dense = 0;
 }
 
-piece_scan_result piece_scan_next(piece_scanner& s, candidate_piece& c) {
+int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context) {
+    const visitor v{visit, context};
     for (;;) {
-        if (scan_window(s, c) == FOUND) return SCAN_PIECE;
-        if (text_window_is_last(s.reader)) return SCAN_END;
+        const int got = scan_window(s, v);
+        if (got != NEEDS_MORE) return got;
+        if (text_window_is_last(s.reader)) return PIECE_SCAN_END;
         // Keep what is not yet looked at, from the start of its piece on.
         const std::size_t column = column_at(s, s.pos);
         const std::size_t keep = s.pos - (column - piece_start_column(column));
         line_of(s, keep);
         s.at.counted = keep;
-        if (!text_slide_window(s.reader, keep) && s.reader.error) return SCAN_FAILED;
+        if (!text_slide_window(s.reader, keep) && s.reader.error) return PIECE_SCAN_FAILED;
         s.pos -= keep;
         s.at.known -= keep;
         s.at.counted -= keep;

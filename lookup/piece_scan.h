@@ -68,16 +68,23 @@ struct piece_scanner {
     int dense = 0;        ///< places in a row close to the one before
 };
 
-enum piece_scan_result { SCAN_PIECE = 0, SCAN_END = 1, SCAN_FAILED = 2 };
+/// What to do with each candidate piece: returns PIECE_GO_ON to look on, or
+/// any value of 0 or more, which ends the scan with it.
+using piece_visitor = int (*)(const candidate_piece& c, void* context);
+
+constexpr int PIECE_GO_ON = -1;        ///< a visitor's answer: look on
+constexpr int PIECE_SCAN_END = -2;     ///< piece_scan_each: every candidate was visited
+constexpr int PIECE_SCAN_FAILED = -3;  ///< piece_scan_each: reading failed (errno in s.reader.error)
 
 /// Starts scanning `file` (open for reading at its start) for `asset`.
 /// With `count_lines` 0 the candidates' line numbers are left 0, which
 /// spares a count of every line end.
 void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int count_lines);
 
-/// Finds the next piece whose first token may be the asset and returns
-/// SCAN_PIECE with it in `c`; SCAN_END after the last one; SCAN_FAILED when
-/// reading failed (its errno in s.reader.error).
-piece_scan_result piece_scan_next(piece_scanner& s, candidate_piece& c);
+/// Hands every piece whose first token may be the asset, in file order, to
+/// `visit` (with `context`), until it answers other than PIECE_GO_ON.
+/// Returns that answer, PIECE_SCAN_END after the last piece, or
+/// PIECE_SCAN_FAILED when reading failed.
+int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context);
 
 #endif

@@ -45,10 +45,17 @@ int tell(const lookup_request& q, const std::string& text, register_set& rs) {
     return q.asked.report(text, 1, q.asked.ini_path, rs);
 }
 
-constexpr int GO_ON = -1;  // the piece says nothing: search on
+constexpr int GO_ON = PIECE_GO_ON;  // the piece says nothing: search on
 
 // Examines one piece, which the scanner has let through, as a line of its
 // own. Returns GO_ON, or the outcome the search ends with.
+// What the scanner hands each candidate to.
+struct examination {
+    const lookup_request& q;
+    register_set& rs;
+    search_stop& stop;
+};
+
 int examine_piece(const candidate_piece& c, const lookup_request& q, register_set& rs, search_stop& stop) {
     // Only the piece the search stops at is recorded.
     auto stop_here = [&] {
@@ -72,6 +79,11 @@ int examine_piece(const candidate_piece& c, const lookup_request& q, register_se
     if (!token) return tell(q, "Can't get value.", rs);
     if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? OUTCOME_FILE_CHANGED : OUTCOME_FOUND;
     return tell(q, invalid_number_text(token, n), rs);
+}
+
+int examine(const candidate_piece& c, void* context) {
+    examination& e = *static_cast<examination*>(context);
+    return examine_piece(c, e.q, e.rs, e.stop);
 }
 
 }  // namespace
@@ -106,13 +118,11 @@ int search_data_file_at(const search_request& asked, register_set& rs, search_st
     q.versioned = platform_file_version(asked.file, q.before) == 1;
     auto scanner = std::make_unique<piece_scanner>();
     piece_scan_start(*scanner, asked.file, asked.asset, asked.count_lines);
-    candidate_piece c;
-    piece_scan_result got;
-    while ((got = piece_scan_next(*scanner, c)) == SCAN_PIECE) {
-        const int outcome = examine_piece(c, q, rs, stop);
-        if (outcome != GO_ON) return outcome;
-    }
-    if (got == SCAN_FAILED) return tell(q, open_failure_text(asked.data_path, scanner->reader.error), rs);
+    // For each candidate piece, in file order: examine it.
+    examination e{q, rs, stop};
+    const int got = piece_scan_each(*scanner, examine, &e);
+    if (got >= 0) return got;
+    if (got == PIECE_SCAN_FAILED) return tell(q, open_failure_text(asked.data_path, scanner->reader.error), rs);
     std::string text = "No value found for ";
     text += asked.asset;
     text += " at ";

@@ -5,7 +5,6 @@
 set(TALLIX_PLAIN_TABLES
   ${PROJECT_SOURCE_DIR}/exchange/number_test.cpp
   ${PROJECT_SOURCE_DIR}/exchange/text_mode_test.cpp
-  ${PROJECT_SOURCE_DIR}/exchange/text_piece_test.cpp
   ${PROJECT_SOURCE_DIR}/exchange/dose_test.cpp
   ${PROJECT_SOURCE_DIR}/platform/profile_test.cpp
   ${PROJECT_SOURCE_DIR}/lookup/search_test.cpp
