@@ -1,6 +1,6 @@
-// The piece scanner: reads a data file in large blocks and yields, in file
+// The piece scanner: reads a data file in large blocks and hands, in file
 // order, every piece whose first token may be the sought asset, with its
-// line and piece number. A piece is what a line-by-line reading of the file
+// line and piece number, to the search's examination. A piece is what a line-by-line reading of the file
 // would take as a line (data_file.h); every other piece is passed over
 // without being cut.
 //
