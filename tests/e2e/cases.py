@@ -64,8 +64,8 @@ def tallix_error(text, answer, buttons="Retry/Cancel", **kw):
     return Box("TALLIX Error", text, buttons, answer, **kw)
 
 
-def lib_error(text, answer="ok"):
-    return Box("Error", text, "OK", answer)
+def lib_error(text, answer="ok", **kw):
+    return Box("Error", text, "OK", answer, **kw)
 
 
 def internal(text, answer="ok"):

@@ -13,8 +13,10 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import cases  # noqa: E402
+import drivers  # noqa: E402
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
+import table  # noqa: E402
 
 TALLIX = None
 
@@ -22,38 +24,8 @@ TALLIX = None
 class TableCases(unittest.TestCase):
     """Every case of the shared table against the native program."""
 
-    def run_case(self, case):
-        folder = harness.scratch()
-        try:
-            harness.lay_out(folder, case.files)
-            harness.age_files(folder, case.stale)
-            dose_path = os.path.join(folder, case.dose_path)
-            before = harness.read_bytes(dose_path)
-            run = harness.run_tallix(TALLIX, case.args, folder, case.boxes, fill_disk=case.fill_disk)
-            expected_boxes = [(b.caption, b.text, b.buttons) for b in case.boxes]
-            self.assertEqual(run.boxes, expected_boxes, run.stderr)
-            self.assertEqual(run.status, case.status, run.stderr)
-            after = harness.read_bytes(dose_path)
-            if case.after == "unchanged":
-                self.assertEqual(after, before)
-            elif case.after is None:
-                self.assertIsNone(after)
-            else:
-                self.assertEqual(after, case.after.encode("latin-1"))
-            self.assertEqual(cases.temp_files(os.path.dirname(dose_path)), [], "temporary files left behind")
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
 
-
-def _add_table_cases():
-    for i, case in enumerate(cases.CASES):
-        def test(self, case=case):
-            self.run_case(case)
-        name = "test_%02d_%s" % (i, "".join(c if c.isalnum() else "_" for c in case.name))
-        setattr(TableCases, name, test)
-
-
-_add_table_cases()
+table.add_cases(TableCases, lambda: drivers.Native(TALLIX))
 
 
 class Terminal(unittest.TestCase):

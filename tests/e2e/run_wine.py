@@ -25,7 +25,11 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import cases  # noqa: E402
+import drivers  # noqa: E402
 import harness  # noqa: E402
+import table  # noqa: E402
+import test_check  # noqa: E402
+import test_faults  # noqa: E402
 import wine_driver  # noqa: E402
 
 EXE = None
@@ -61,42 +65,6 @@ def headless_case(case):
     return not case.boxes or case.boxes[0].answer is None
 
 
-class CaseChecks(unittest.TestCase):
-    def check_files(self, case, folder, before, log):
-        dose_path = os.path.join(folder, case.dose_path)
-        after = harness.read_bytes(dose_path)
-        if case.after == "unchanged":
-            self.assertEqual(after, before, log)
-        elif case.after is None:
-            self.assertIsNone(after, log)
-        else:
-            self.assertEqual(after, case.after.encode("latin-1"), log)
-        folder_of_dose = os.path.dirname(dose_path)
-        self.assertEqual(cases.temp_files(folder_of_dose), [], "temporary files left behind")
-
-    def run_case(self, case, answered):
-        folder = harness.scratch()
-        try:
-            harness.lay_out(folder, case.files)
-            harness.age_files(folder, case.stale)
-            before = harness.read_bytes(os.path.join(folder, case.dose_path))
-            if answered:
-                run = wine_driver.run_answered(SESSION, EXE, case.args, folder, case.boxes)
-                self.assertEqual(run.boxes, expected_boxes(case, windows=True), run.log)
-                if NATIVE:
-                    self.assertEqual(run.boxes, windows_wording(case, native_boxes(case)), run.log)
-            else:
-                run = wine_driver.run_headless(SESSION, EXE, case.args, folder)
-            self.assertEqual(run.status, case.status, run.log)
-            self.check_files(case, folder, before, run.log)
-        finally:
-            shutil.rmtree(folder, ignore_errors=True)
-
-
-def expected_boxes(case, windows):
-    return [(b.caption, b.text_win if windows and b.text_win else b.text, b.buttons) for b in case.boxes]
-
-
 def windows_wording(case, boxes):
     """The native program's boxes, with the texts the table says Windows
     words otherwise (an error number both systems name differently)."""
@@ -106,10 +74,6 @@ def windows_wording(case, boxes):
             text = case.boxes[i].text_win
         out.append((caption, text, buttons))
     return out
-
-
-def windows_path_of(folder):
-    return "Z:" + folder.replace("/", "\\")
 
 
 def dos_attributes(folder, env):
@@ -140,7 +104,7 @@ def native_boxes(case):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-class WineGroup(CaseChecks):
+class WineGroup(unittest.TestCase):
     """Each group starts with a wineserver of its own: the first program of a
     session decides whether Wine's desktop has a display."""
 
@@ -161,17 +125,24 @@ class Answered(WineGroup):
     pass
 
 
-def _name(i, case):
-    return "test_%02d_%s" % (i, "".join(c if c.isalnum() else "_" for c in case.name))
+def wine(answered=True):
+    """The Windows programs of this run under the session's Wine."""
+    return drivers.Wine(SESSION, EXE, CHECK_EXE, answered)
+
+
+def _also_native(test, case):
+    """Where a native build is given, the boxes the Windows program shows are
+    also those the native program shows for the same case."""
+    if not NATIVE:
+        return None
+    return lambda run: test.assertEqual(run.boxes, windows_wording(case, native_boxes(case)), run.log)
 
 
 def _add_table_cases():
-    for i, case in enumerate(cases.CASES):
-        if case.native_only:
-            continue
-        if headless_case(case):
-            setattr(Headless, _name(i, case), lambda self, case=case: self.run_case(case, False))
-        setattr(Answered, _name(i, case), lambda self, case=case: self.run_case(case, True))
+    table.add_cases(Headless, lambda: wine(answered=False),
+                    select=lambda case: not case.native_only and headless_case(case))
+    table.add_cases(Answered, lambda: wine(answered=True), select=lambda case: not case.native_only,
+                    also_of=_also_native)
 
 
 _add_table_cases()
@@ -192,14 +163,14 @@ class WindowsOnly(WineGroup):
                           cases.with_files(vornax_ini="[Startup]\r\nuser_cwd=\r\n"),
                           [cases.lib_error('"vornax.ini" is not a valid VORNAX initialization file.'),
                            cases.internal("Function <get_dose> failed!")], 1)
-        self.run_case(case, True)
+        table.run_case(self, wine(answered=True), case)
 
     def test_relative_ini_in_a_subfolder_with_backslash(self):
         files = dict(cases.STD)
         files["cfg/vornax.ini"] = files.pop("vornax.ini")
         case = cases.Case("ini in a subfolder", "cfg\\vornax.ini refs.dat A7 10", files, [], 0,
                           cases.dose("10.00013", "1"))
-        self.run_case(case, False)
+        table.run_case(self, wine(answered=False), case)
 
     def test_the_command_line_is_not_expanded(self):
         # tallix.exe's command line is its own: *.dat is a name, not the
@@ -208,7 +179,7 @@ class WindowsOnly(WineGroup):
                           [cases.tallix_error('Can\'t open "*.dat".  No such file or directory.', "cancel",
                                               text_win='Can\'t open "*.dat".  errno = 22.')],
                           1, cases.dose(mem1="-1"))
-        self.run_case(case, True)
+        table.run_case(self, wine(answered=True), case)
 
     def test_exchange_file_in_an_absolute_windows_folder(self):
         folder = harness.scratch()
@@ -232,7 +203,7 @@ class WindowsOnly(WineGroup):
         for length in (250, 255, 258, 259):
             folder = harness.scratch()
             try:
-                base = windows_path_of(folder) + "\\"
+                base = wine_driver.windows_path(folder) + "\\"
                 deep = "d" * (length - len(base) - len("\\dosdose.dat"))
                 exch = base + deep
                 self.assertEqual(len(exch + "\\dosdose.dat"), length)
@@ -499,15 +470,6 @@ class CheckerUnderWine(unittest.TestCase):
         types = re.findall(r"^\S+\s{3}Entry: ID: 0x0000([0-9a-f]{2})", dump, re.M)
         self.assertIn("10", types, "no version resource")
 
-    def test_same_diagnostics_and_lookups_as_the_native_checker(self):
-        for args in (["flawed.dat"], ["refs.dat"], ["--lookup", "A7", "10", "refs.dat"],
-                     ["--lookup", "AB12", "11", "refs.dat"], ["--lookup", "AB12", "10", "flawed.dat"]):
-            win, native = self.both(args)
-            self.assertEqual(win.returncode, native.returncode, args)
-            self.assertEqual(win.stdout.replace(b"\r\n", b"\n"), native.stdout, args)
-            self.assertNotEqual(native.stdout, b"", args)
-
-
     def test_file_patterns_are_expanded_as_windows_console_tools_do(self):
         names = sorted((n for n in os.listdir(self.folder) if n.lower().endswith(".dat")), key=str.lower)
         self.assertGreater(len(names), 1)
@@ -572,10 +534,16 @@ def main():
     try:
         SESSION.create_prefix()
         SESSION.start_display()
+        # The checker suite and the fault suite of the native program, run
+        # through the Windows programs: each class with a wineserver of its own.
+        test_check.DRIVER = test_faults.DRIVER = wine(answered=True)
+        shared = [type(c.__name__, (WineGroup, c), {})
+                  for module in (test_check, test_faults) for c in vars(module).values()
+                  if isinstance(c, type) and issubclass(c, unittest.TestCase) and c.__module__ == module.__name__]
         loader = unittest.defaultTestLoader
         suite = unittest.TestSuite(loader.loadTestsFromTestCase(c)
-                                   for c in (Executable, CheckerUnderWine, WindowsUnitTests, Headless, Answered, WindowsOnly,
-                                            Holders))
+                                   for c in [Executable, CheckerUnderWine, WindowsUnitTests, Headless, Answered,
+                                             WindowsOnly, Holders] + shared)
         if rest:
             suite = unittest.defaultTestLoader.loadTestsFromNames(rest, sys.modules[__name__])
         result = unittest.TextTestRunner(verbosity=2).run(suite)
