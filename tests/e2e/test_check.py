@@ -261,6 +261,18 @@ def agreeing_cases():
     return chosen
 
 
+def one_case_of_each_kind():
+    """The first agreeing case of each outcome: found, and each failure by
+    the first words of its message."""
+    kinds = {}
+    for case in agreeing_cases():
+        if case.native_only:
+            continue
+        kind = "found" if not case.boxes else " ".join(re.sub(r'"[^"]*"', "", case.boxes[0].text).split()[:2])
+        kinds.setdefault(kind, case)
+    return list(kinds.values())
+
+
 class LookupAgreesWithTallix(unittest.TestCase):
     def test_the_selection_covers_both_outcomes(self):
         chosen = agreeing_cases()
@@ -270,6 +282,10 @@ class LookupAgreesWithTallix(unittest.TestCase):
     def run_both(self, case):
         if case.native_only and driver().windows:
             self.skipTest("a native-only case")
+        if driver().windows and case not in one_case_of_each_kind():
+            # Each start of the console checker under Wine costs seconds:
+            # there, one case of each outcome stands for its kind.
+            self.skipTest("another case of this kind runs under Wine")
         folder = harness.scratch()
         try:
             harness.lay_out(folder, case.files)
@@ -280,13 +296,28 @@ class LookupAgreesWithTallix(unittest.TestCase):
             self.assertEqual(after, before, "--lookup must write nothing")
             self.assertEqual(err, "")
 
-            # tallix itself, with no box answered: it gives up at the first one.
-            run = run_tallix(case.args, folder)
-            self.assertEqual(status, run.status, out + run.log)
             lines = out.splitlines()
-            if run.status == 0:
-                mem = harness.read_bytes(os.path.join(folder, case.dose_path)).split(b"\r\n")[0]
-                self.assertEqual(lines[-1], "value: " + mem.decode("latin-1"))
+            if driver().windows:
+                # tallix.exe shows the table's boxes and writes its registers
+                # (the Wine suite's table cases); unanswered, it gives up at
+                # the first box.
+                found = not case.boxes
+                expected = "value: " + case.after.split("\r\n")[0] if found else \
+                    "message: " + drivers.expected_boxes(driver(), case.boxes)[0][1]
+                self.assertEqual(status, 0 if found else 1, out)
+            else:
+                # tallix itself, with no box answered: it gives up at the first one.
+                run = run_tallix(case.args, folder)
+                self.assertEqual(status, run.status, out + run.log)
+                found = run.status == 0
+                if found:
+                    mem = harness.read_bytes(os.path.join(folder, case.dose_path)).split(b"\r\n")[0]
+                    expected = "value: " + mem.decode("latin-1")
+                else:
+                    self.assertEqual(run.boxes[0][0], "TALLIX Error")
+                    expected = "message: " + run.boxes[0][1]
+            self.assertEqual(lines[-1], expected)
+            if found:
                 place = re.match(r"(.+):(\d+): (piece \d+ from column \d+: )?(.*)\Z", lines[0])
                 self.assertIsNotNone(place, out)
                 self.assertEqual(place.group(1), data)
@@ -294,9 +325,6 @@ class LookupAgreesWithTallix(unittest.TestCase):
                     with open(os.path.join(folder, data), "rb") as f:
                         file_lines = f.read().decode("latin-1").split("\n")
                     self.assertEqual(place.group(4), file_lines[int(place.group(2)) - 1].rstrip("\r"))
-            else:
-                self.assertEqual(run.boxes[0][0], "TALLIX Error")
-                self.assertEqual(lines[-1], "message: " + run.boxes[0][1])
         finally:
             shutil.rmtree(folder, ignore_errors=True)
 
