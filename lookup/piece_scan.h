@@ -38,7 +38,7 @@ void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
 const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
 
 /// A piece that may be for the asset: its characters (without the line
-/// end), valid until the next call of piece_scan_next, and where it stands.
+/// end), valid while the visitor looks at it, and where it stands.
 struct candidate_piece {
     const char* data = nullptr;
     std::size_t length = 0;

@@ -7,8 +7,6 @@
 #include "platform/platform.h"
 
 #include <cerrno>
-#include <cmath>
-#include <cstring>
 #include <memory>
 
 int nr3_value(const char* token, std::size_t length, double& value) {
