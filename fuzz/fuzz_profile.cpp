@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -51,18 +52,34 @@ void check_profile(const std::string& bytes) {
 
 void check_cutting(const std::string& bytes) {
     const std::string line = bytes.substr(0, bytes.find('\0'));
-    std::vector<std::string> want;
-    std::string current;
+    // Tokens, with the runs of separators before each.
+    std::vector<std::string> tokens, runs;
+    std::string current, run;
     for (char c : line) {
         if (c == ' ' || c == ',') {
-            if (!current.empty()) want.push_back(current);
-            current.clear();
+            if (!current.empty()) {
+                tokens.push_back(current);
+                current.clear();
+                run.clear();
+            }
+            run += c;
         } else {
+            if (current.empty()) runs.push_back(run);
             current += c;
         }
     }
-    if (!current.empty()) want.push_back(current);
-    if (want.size() > 4) want.resize(4);
+    if (!current.empty()) tokens.push_back(current);
+    // The fourth token after a run with a blank, when it is a whole number,
+    // takes in the tokens after it that a lone comma joins and that begin
+    // with a digit: "0,5" is one nominal.
+    std::vector<std::string> want(tokens.begin(), tokens.begin() + std::min<std::size_t>(tokens.size(), 4));
+    if (want.size() == 4 && runs[3].find(' ') != std::string::npos) {
+        const std::string& t = want[3];
+        const std::size_t sign = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+        if (t.size() > sign && t.find_first_not_of("0123456789", sign) == std::string::npos)
+            for (std::size_t k = 4; k < tokens.size() && runs[k] == "," && tokens[k][0] >= '0' && tokens[k][0] <= '9'; ++k)
+                want[3] += "," + tokens[k];
+    }
 
     std::string text = line;
     const char* args[4];

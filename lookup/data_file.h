@@ -93,19 +93,29 @@ inline bool is_whole_digits(const char* token, std::size_t length) {
     return true;
 }
 
-/// Returns 1 when a comma alone stands at `p` (before `end`), followed by a
-/// group that a decimal comma or a thousands separator would leave: digits,
-/// then at most ASCII letters (a unit), up to the next delimiter. Sets
-/// `after` to the end of that group.
+/// Returns 1 when a comma alone stands at `p` (before `end`) and the text
+/// after it goes on as a number would after a decimal comma or a thousands
+/// separator: it begins with a digit. The group then runs to the next
+/// delimiter, whatever it holds: more digits, a fraction ("2,000.75"), an
+/// exponent ("1,00027E+01", "5,5e3") or a unit ("10,5V"). Sets `after` to
+/// the end of that group.
 inline bool comma_group_at(const char* p, const char* end, const char*& after) {
     if (end - p < 2 || p[0] != ',' || p[1] < '0' || p[1] > '9') return false;
     const char* q = p + 1;
-    while (q < end && *q >= '0' && *q <= '9') ++q;
-    while (q < end && ((*q >= 'a' && *q <= 'z') || (*q >= 'A' && *q <= 'Z'))) ++q;
-    if (q < end && !is_data_delimiter(*q)) return false;
+    while (q < end && !is_data_delimiter(*q)) ++q;
     after = q;
     return true;
 }
+
+/// A character that tokens are made of: neither a delimiter nor a NUL.
+inline bool is_token_char(char c) { return c != '\0' && !is_data_delimiter(c); }
+
+/// Returns 1 when a piece that follows a piece ending in `last`, with no
+/// line end between them, begins with `first` inside the token that `last`
+/// ends: a line longer than DATA_LINE_LIMIT cut a token in two. The second
+/// half is no line for any asset, and a nominal or value that is the first
+/// half is no number.
+inline bool token_crosses(char last, char first) { return is_token_char(last) && is_token_char(first); }
 
 /// A piece of a data file cut into the cells a lookup reads: asset, nominal,
 /// value, then whatever follows. Cells are tokens, with one exception that
@@ -113,13 +123,14 @@ inline bool comma_group_at(const char* p, const char* end, const char*& after) {
 /// being read as the whole number before its comma. On a line whose cells
 /// so far are separated by runs that hold a blank or a tab, a nominal or a
 /// value that is a whole number (sign and digits) followed by a comma alone
-/// and a group of digits (perhaps with a unit glued on) runs on over them,
-/// and over further such groups: "10,00013", "1,000,000" and "10,5V" are one
-/// cell each and no number, so a lookup reports them instead of taking 10 or
-/// 1. A nominal runs on only when a value follows it, so that AB12 10,10
-/// keeps its reading. A line whose cells are separated by commas alone
-/// (AB12,10,10.02,3), a value with a decimal point (10.02,2026) and a comma
-/// next to a blank are cut as always.
+/// and a group that begins with a digit runs on over it, and over further
+/// such groups: "10,00013", "1,000,000.2", "2,000.75", "5,5e3" and "10,5V"
+/// are one cell each and no number, so a lookup reports them instead of
+/// taking 10, 1, 2 or 5. A nominal runs on only when a value follows it, so
+/// that AB12 10,10 keeps its reading. A line whose cells are separated by
+/// commas alone (AB12,10,10.02,3), a value with a decimal point
+/// (10.02,2026), a comma next to a blank and a comma before anything but a
+/// digit (10,x5, 10,-5) are cut as always.
 struct data_cells {
     const char* p = nullptr;    ///< where cutting goes on
     const char* end = nullptr;  ///< the end of what the piece says

@@ -1,5 +1,6 @@
 // The tool's entry: cut the command line into its four arguments and start
 // the lookup, or tell the operator which argument is missing.
+#include "lookup/data_file.h"
 #include "lookup/lookup.h"
 #include "platform/platform.h"
 
@@ -13,11 +14,21 @@ int cut_arguments(std::string& text, const char* args[4]) {
     int count = 0;
     std::size_t i = 0;
     const std::size_t n = text.size();
+    bool blank = false;  // the run of separators before the token holds a space
     while (count < 4) {
-        while (i < n && is_separator(text[i])) ++i;
+        for (; i < n && is_separator(text[i]); ++i) blank = blank || text[i] == ' ';
         if (i >= n) break;
+        const std::size_t start = i;
         args[count++] = text.c_str() + i;
         while (i < n && !is_separator(text[i])) ++i;
+        // A nominal typed with a decimal comma ("A7 0,5") must not become
+        // the whole number before it: after a run that holds a blank, a
+        // whole number glued by lone commas to groups that begin with a
+        // digit is one argument, which is no number and is reported.
+        if (count == 4 && blank && is_whole_digits(text.data() + start, i - start))
+            while (i + 1 < n && text[i] == ',' && text[i + 1] >= '0' && text[i + 1] <= '9')
+                for (++i; i < n && !is_separator(text[i]);) ++i;
+        blank = i < n && text[i] == ' ';
         if (i < n) text[i++] = '\0';
     }
     for (int k = count; k < 4; ++k) args[k] = nullptr;

@@ -62,6 +62,20 @@ TEST(CommandLine, CutsAtRunsOfSpacesAndCommas) {
         {"", {}},
         {" , ,", {}},
         {"only", {"only"}},
+        // A nominal with a decimal comma or thousands separators, after a
+        // blank: one argument, which is then no number.
+        {"a.ini refs.dat AB12 0,5", {"a.ini", "refs.dat", "AB12", "0,5"}},
+        {"a.ini refs.dat AB12 -1,000,000.25 fifth", {"a.ini", "refs.dat", "AB12", "-1,000,000.25"}},
+        {"a.ini,refs.dat,AB12 10,5e3,x", {"a.ini", "refs.dat", "AB12", "10,5e3"}},
+        {"a.ini refs.dat,AB12\t 2,000V", {"a.ini", "refs.dat", "AB12\t", "2,000V"}},
+        // Commas alone before it, or nothing like a number: cut as always.
+        {"a.ini,refs.dat,AB12,0,5", {"a.ini", "refs.dat", "AB12", "0"}},
+        {"a.ini refs.dat AB12,0,5", {"a.ini", "refs.dat", "AB12", "0"}},
+        {"a.ini refs.dat AB12 0,,5", {"a.ini", "refs.dat", "AB12", "0"}},
+        {"a.ini refs.dat AB12 0, 5", {"a.ini", "refs.dat", "AB12", "0"}},
+        {"a.ini refs.dat AB12 0,x5", {"a.ini", "refs.dat", "AB12", "0"}},
+        {"a.ini refs.dat AB12 0.5,25", {"a.ini", "refs.dat", "AB12", "0.5"}},
+        {"a.ini refs.dat AB12 ten,5", {"a.ini", "refs.dat", "AB12", "ten"}},
     };
     for (const cut_case& c : cases) {
         std::string text = c.line;

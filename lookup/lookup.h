@@ -43,7 +43,13 @@ int tallix_entry(const char* command_line);
 
 /// Cuts `text` in place at every run of spaces and commas and points
 /// `args` at the first four tokens. Returns how many were found (0 to 4);
-/// tokens after the fourth are ignored.
+/// tokens after the fourth are ignored. One exception keeps a nominal
+/// written with a decimal comma from being read as the whole number before
+/// it: when the run before the nominal holds a blank and the nominal is a
+/// whole number followed by a lone comma and a digit, the nominal runs on
+/// over that comma and its group (to the next space or comma), and over
+/// further such groups ("A7 0,5" gives the nominal "0,5";
+/// "a.ini,refs.dat,A7,0,5" keeps the nominal 0).
 int cut_arguments(std::string& text, const char* args[4]);
 
 /// Runs the lookup from the nominal on (the arguments all present). Returns
@@ -72,6 +78,11 @@ std::string open_failure_text(const char* data_path, int error_number);
 
 /// "\"<token>\" contains an invalid NR3 number."
 std::string invalid_number_text(const char* token, std::size_t length);
+
+/// "\"<token>\" is cut at column <column>: data lines are read in pieces of
+/// 254 characters." A nominal or value that a long line's piece cut in two
+/// is no number, and which number it was is not known.
+std::string cut_cell_text(const char* token, std::size_t length, long column);
 
 // ----------------------------------------------------------------- search
 

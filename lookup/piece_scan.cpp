@@ -64,16 +64,43 @@ std::size_t column_at(piece_scanner& s, std::size_t q) {
     return s.at.column;
 }
 
-// Hands the piece at offset `start` to the visitor when it may be the
-// asset's. Returns GO_ON or the visitor's answer.
-inline int hand_over(piece_scanner& s, std::size_t start, std::size_t length, long piece, const visitor& v) {
-    const char* const data = text_window(s.reader) + start;
-    if (!may_be_asset(data, data + length, s.folded)) return GO_ON;
-    candidate_piece c;
+// The character before offset `start` of the window.
+char char_before(const piece_scanner& s, std::size_t start) {
+    return start > 0 ? text_window(s.reader)[start - 1] : s.before;
+}
+
+// Decides whether the piece at offset `start`, cut as data_cut_piece cut
+// it, goes to the visitor, and fills `c` when it does. Returns 1 for a
+// candidate, 0 for a piece to pass over, or NEEDS_MORE when the piece is a
+// candidate that ends in a token and the character after it, which tells
+// whether that token is cut, is not read yet.
+int candidate_at(piece_scanner& s, std::size_t start, std::size_t length, bool had_end, long piece,
+                 candidate_piece& c) {
+    const char* const window = text_window(s.reader);
+    const char* const data = window + start;
+    if (!may_be_asset(data, data + length, s.folded)) return 0;
+    // A piece that begins inside a token cut by the piece before it.
+    if (token_crosses(char_before(s, start), data[0])) return 0;
+    c.runs_on = false;
+    if (!had_end && length == DATA_LINE_LIMIT && said_length(data, length) == length &&
+        is_token_char(data[length - 1])) {
+        const std::size_t after = start + length;
+        if (after == text_window_size(s.reader)) {
+            if (!text_window_is_last(s.reader)) return NEEDS_MORE;
+        } else {
+            c.runs_on = is_token_char(window[after]);
+        }
+    }
     c.data = data;
     c.length = length;
-    c.line = line_of(s, start);
     c.piece = piece;
+    return 1;
+}
+
+// Hands a candidate to the visitor, with its line. Returns the visitor's
+// answer.
+int hand_over(piece_scanner& s, candidate_piece& c, std::size_t start, const visitor& v) {
+    c.line = line_of(s, start);
     return v.visit(c, v.context);
 }
 
@@ -109,13 +136,17 @@ int look_at(piece_scanner& s, std::size_t at, const visitor& v, std::size_t& nex
         data_cut_piece(window + start, size - start, text_window_is_last(s.reader), length, used, had_end);
     if (cut == TEXT_CUT_NEEDS_MORE) return NEEDS_MORE;
     if (cut != TEXT_CUT) return GO_ON;
+    candidate_piece c;
+    const int candidate =
+        candidate_at(s, start, length, had_end, column < DATA_LINE_LIMIT ? 1 : piece_of_column(column), c);
+    if (candidate == NEEDS_MORE) return NEEDS_MORE;
     // No other place in this piece can begin its first token; and where it
     // ends, the column is known, which spares the next place the walk back
     // to its line's start when lines of the asset follow each other.
     next = start + used;
     s.at.known = next;
     s.at.column = had_end ? 0 : column - into + used;
-    return hand_over(s, start, length, column < DATA_LINE_LIMIT ? 1 : piece_of_column(column), v);
+    return candidate ? hand_over(s, c, start, v) : GO_ON;
 }
 
 // Walks the pieces from s.pos, which begins a piece (s.at.known == s.pos),
@@ -138,11 +169,18 @@ int walk(piece_scanner& s, const visitor& v) {
             else count = 0;
             break;
         }
-        const std::size_t start = pos, start_column = column;
+        candidate_piece c;
+        const int candidate = candidate_at(s, pos, length, had_end, piece_of_column(column), c);
+        if (candidate == NEEDS_MORE) {
+            result = NEEDS_MORE;
+            break;
+        }
+        const std::size_t start = pos;
         pos += used;
         column = had_end ? 0 : column + used;
         --count;
-        result = hand_over(s, start, length, piece_of_column(start_column), v);
+        if (!candidate) continue;
+        result = hand_over(s, c, start, v);
         if (result != GO_ON) break;
     }
     s.pos = pos;
@@ -210,6 +248,7 @@ void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int 
     s.pos = 0;
     s.walk = 0;
     s.dense = 0;
+    s.before = '\n';
 }
 
 int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context) {
@@ -223,6 +262,7 @@ int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context) {
         const std::size_t keep = s.pos - (column - piece_start_column(column));
         line_of(s, keep);
         s.at.counted = keep;
+        if (keep > 0) s.before = text_window(s.reader)[keep - 1];
         if (!text_slide_window(s.reader, keep) && s.reader.error) return PIECE_SCAN_FAILED;
         s.pos -= keep;
         s.at.known -= keep;

@@ -38,12 +38,15 @@ void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
 const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
 
 /// A piece that may be for the asset: its characters (without the line
-/// end), valid while the visitor looks at it, and where it stands.
+/// end), valid while the visitor looks at it, and where it stands. A piece
+/// that begins inside a token cut by the piece before it is never handed
+/// over: it is no line for any asset.
 struct candidate_piece {
     const char* data = nullptr;
     std::size_t length = 0;
     long line = 0;   ///< line of the file, from 1; 0 when lines are not counted
     long piece = 0;  ///< piece of that line, from 1
+    bool runs_on = false;  ///< its last token goes on in the next piece of the line
 };
 
 /// Where the scanner is in its reader's window. Offsets move down with the
@@ -66,6 +69,7 @@ struct piece_scanner {
     std::size_t pos = 0;  ///< places before this offset have been looked at
     int walk = 0;         ///< pieces still to walk one by one; pos then begins a piece
     int dense = 0;        ///< places in a row close to the one before
+    char before = '\n';   ///< the character just before the window (a line end at the file's start)
 };
 
 /// What to do with each candidate piece: returns PIECE_GO_ON to look on, or

@@ -64,3 +64,10 @@ std::string invalid_number_text(const char* token, std::size_t length) {
     text += "\" contains an invalid NR3 number.";
     return text;
 }
+
+std::string cut_cell_text(const char* token, std::size_t length, long column) {
+    std::string text = "\"";
+    text.append(token, length);
+    text += "\" is cut at column " + std::to_string(column) + ": data lines are read in pieces of 254 characters.";
+    return text;
+}

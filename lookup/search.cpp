@@ -45,8 +45,6 @@ int tell(const lookup_request& q, const std::string& text, register_set& rs) {
 
 constexpr int GO_ON = PIECE_GO_ON;  // the piece says nothing: search on
 
-// Examines one piece, which the scanner has let through, as a line of its
-// own. Returns GO_ON, or the outcome the search ends with.
 // What the scanner hands each candidate to.
 struct examination {
     const lookup_request& q;
@@ -54,6 +52,15 @@ struct examination {
     search_stop& stop;
 };
 
+// A nominal or value that reaches the end of a piece whose last token goes
+// on in the next piece is only the start of a number: it is told, never
+// read.
+bool cut_off(const candidate_piece& c, const char* token, std::size_t n) {
+    return c.runs_on && token + n == c.data + c.length;
+}
+
+// Examines one piece, which the scanner has let through, as a line of its
+// own. Returns GO_ON, or the outcome the search ends with.
 int examine_piece(const candidate_piece& c, const lookup_request& q, register_set& rs, search_stop& stop) {
     // Only the piece the search stops at is recorded.
     auto stop_here = [&] {
@@ -67,6 +74,11 @@ int examine_piece(const candidate_piece& c, const lookup_request& q, register_se
     if (!token || !same_asset(token, n, q.asked.asset)) return GO_ON;
     token = next_data_cell(cells, n);
     if (!token) return GO_ON;
+    const long cut_column = c.piece * long(DATA_LINE_LIMIT);
+    if (cut_off(c, token, n)) {
+        stop_here();
+        return tell(q, cut_cell_text(token, n, cut_column), rs);
+    }
     if (!nr3_value(token, n, rs.MEM)) {
         stop_here();
         return tell(q, invalid_number_text(token, n), rs);
@@ -75,6 +87,7 @@ int examine_piece(const candidate_piece& c, const lookup_request& q, register_se
     stop_here();
     token = next_data_cell(cells, n);
     if (!token) return tell(q, "Can't get value.", rs);
+    if (cut_off(c, token, n)) return tell(q, cut_cell_text(token, n, cut_column), rs);
     if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? OUTCOME_FILE_CHANGED : OUTCOME_FOUND;
     return tell(q, invalid_number_text(token, n), rs);
 }

@@ -113,7 +113,8 @@ struct data_maker {
     std::string number_token() {
         static const char* const numbers[] = {"10", "10.0000000001", "1e1", "1.0D1", "5", "0.5",
                                               "1000", "1e3", "10V", "ten", "1e", ".", "-10",
-                                              "10.02", "1e999", "+10", "9.99999999999", "00013", "5V"};
+                                              "10.02", "1e999", "+10", "9.99999999999", "00013", "5V",
+                                              "000.75", "5e3", "00027E+01", "250031", "E-3"};
         return numbers[pick(sizeof numbers / sizeof *numbers)];
     }
     std::string separator() {
@@ -141,6 +142,11 @@ struct data_maker {
             const std::size_t length = DATA_LINE_LIMIT - 4 + pick(9);
             const std::string pad(length > s.size() ? length - s.size() : 0, chance(50) ? ' ' : 'x');
             s = chance(50) ? pad + s : s + pad;
+        }
+        if (chance(6)) {
+            // The cut falls inside the asset, the nominal or the value.
+            const std::size_t before = DATA_LINE_LIMIT - pick(std::min<std::size_t>(s.size(), 12) + 1);
+            s = std::string(before, chance(70) ? ' ' : '7') + s;
         }
         return s + line_end();
     }
@@ -230,6 +236,19 @@ std::vector<std::pair<std::string, std::string>> awkward_layouts() {
             add("sought line of " + tag, "AB12 10 5" + std::string(length - 9, ' ') + end + "AB12 10 6\n");
             add("value cut at " + tag, "AB12 10" + std::string(length - 7, ' ') + "7" + end + "AB12 10 6\n");
         }
+    // A token cut by the piece's end: the asset, the nominal or the value
+    // falls across column 254 (and 508), or the line ends right after it.
+    for (std::size_t k = 1; k <= 2; ++k)
+        for (std::size_t into = 0; into <= 6; ++into)
+            for (const char* end : {"\n", "\r", ""}) {
+                const std::string at = std::to_string(k) + "/" + std::to_string(into) + (end[0] ? "" : "eof");
+                const std::string lead(limit * k - into, ' ');
+                add("asset cut " + at, "Y" + lead.substr(1) + "XAB12 10 3" + end + "AB12 10 4\n");
+                add("nominal cut " + at, "AB12" + std::string(limit * k - into - 4, ' ') + "10.0 5" + end + "AB12 10 4\n");
+                add("value cut " + at, "AB12 10" + std::string(limit * k - into - 7, ' ') + "10.25 x" + end);
+                add("comma value cut " + at, "AB12 10" + std::string(limit * k - into - 7, ' ') + "1,000.5" + end);
+                add("CR-only export " + at, "Y" + std::string(limit * k - into - 1, '\r') + "2AB12\r10\r9" + end);
+            }
     // The asset inside other tokens, in other tokens' places, in other cases.
     add("inside tokens", "XAB12 10 1\nAB123 10 2\nAB1 10 3\nab12x 10 4\nQ AB12 10 5\n10 AB12 6\n");
     add("cases", "xx\naB12 5 1\nAb12 10 2\n");
@@ -306,7 +325,10 @@ TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
     expect_plain_results(later + "A 10 9\n", "A", 10, "later tokens");
 }
 
-// The search by every piece the reader gives, each examined plainly.
+// The search by every piece the reader gives, each examined plainly. A
+// piece that may be the asset's and ends in a token needs the character
+// after it, which tells whether the token is cut; only that one character
+// is read ahead.
 result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
     auto reader = std::make_unique<text_reader>();
     text_reader_start(*reader, f);
@@ -317,11 +339,25 @@ result piece_by_piece(std::FILE* f, const std::string& asset, double nominal) {
     const char* data = nullptr;
     std::size_t length = 0;
     bool had_end = false;
+    char last = '\n';  // the last character of the piece before
+    const std::string folded = folded_asset(asset.data(), asset.size());
     text_read_result got;
     while ((got = data_read_piece(*reader, data, length, had_end)) == TEXT_LINE) {
         p.text.assign(data, length);
         ++p.piece;
+        p.begins_inside = !p.text.empty() && reference_token_char(last) && reference_token_char(p.text[0]);
+        p.runs_on = false;
+        if (!had_end && length == DATA_LINE_LIMIT && !p.begins_inside &&
+            may_be_asset(p.text.data(), p.text.data() + length, folded) &&
+            p.text.find('\0') == std::string::npos && reference_token_char(p.text.back())) {
+            if (reader->pos == reader->len && !text_read_more(*reader) && reader->error) {
+                got = TEXT_FAILED;
+                break;
+            }
+            p.runs_on = reader->pos < reader->len && reference_token_char(reader->buf[reader->pos]);
+        }
         if (reference_examine(p, asset, nominal, whole_number, ref)) break;
+        last = had_end ? '\n' : (p.text.empty() ? last : p.text.back());
         if (had_end) {
             ++p.line;
             p.piece = 0;

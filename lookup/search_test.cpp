@@ -53,7 +53,19 @@ TEST(Cells, ADecimalCommaJoinsOnlyWhereBlanksSeparateTheCells) {
         {"A7 -0,5 1,5V", {"A7", "-0,5", "1,5V"}},
         {"A7 10 10,5,calibrated", {"A7", "10", "10,5", "calibrated"}},
         {"A7 10 10,5V", {"A7", "10", "10,5V"}},
-        {"A7 10 10,5V2", {"A7", "10", "10", "5V2"}},
+        {"A7 10 10,5V2", {"A7", "10", "10,5V2"}},
+        // The group after the comma goes on as a number does: a fraction,
+        // an exponent, further groups, in any place a blank run reaches.
+        {"R5\t2000\t2,000.75", {"R5", "2000", "2,000.75"}},
+        {"B3\t10\t1,00027E+01\tcal", {"B3", "10", "1,00027E+01", "cal"}},
+        {"B4 10 5,5e3", {"B4", "10", "5,5e3"}},
+        {"B4 10 -5,5D-3", {"B4", "10", "-5,5D-3"}},
+        {"R7 1 1,000,000.2", {"R7", "1", "1,000,000.2"}},
+        {"R7 \t2,000.5\t 2000.5", {"R7", "2,000.5", "2000.5"}},
+        {"R7 0,5e1 5,0e0 x", {"R7", "0,5e1", "5,0e0", "x"}},
+        {"A7 10 10,-5", {"A7", "10", "10", "-5"}},
+        {"A7 10 10,.5", {"A7", "10", "10", ".5"}},
+        {"A7 10 10,e5", {"A7", "10", "10", "e5"}},
         // Cut as documented: commas alone, a decimal point, a blank at the comma.
         {"AB12,10,10.02,calibrated 2026", {"AB12", "10", "10.02", "calibrated", "2026"}},
         {"AB12,10,10,3", {"AB12", "10", "10", "3"}},
@@ -170,9 +182,22 @@ TEST_F(SearchTest, ALongLineIsSearchedInPiecesOf254) {
     std::string head = "X" + std::string(253, ' ');
     std::string filler(300 - 254 - tail.size(), ' ');
     run({"piece", head + filler + tail + "\r\n", "AB12", 10, 1, 7.5, {}});
-    // The head of a long line is cut at 254: the value token is cut too.
+    // A value or nominal that a piece's end cuts is told, not read; the
+    // piece after it, begun inside that token, is no line.
+    const std::string cut = "\" is cut at column 254: data lines are read in pieces of 254 characters.";
     std::string line = "AB12 10 " + std::string(300, '9');
-    run({"cut value", line + "\n", "AB12", 10, 1, std::stod(std::string(254 - 8, '9')), {}});
+    run({"cut value", line + "\n", "AB12", 10, 2, 10, {"\"" + std::string(246, '9') + cut}});
+    const std::string pad(254 - 12, ' ');
+    run({"cut nominal", "AB12" + pad + "10.000013 7\n", "AB12", 10, 2, 3, {"\"10.00001" + cut}});
+    run({"cut value, nominal of another", "AB12 5" + pad + "  10.25 x\nAB12 10 1\n", "AB12", 10, 1, 1, {}});
+    run({"cut asset", "Y" + std::string(252, ' ') + "2AB12 10 3\r\nAB12 10 4\r\n", "AB12", 10, 1, 4, {}});
+    run({"cut asset, CR-only", "Y" + std::string(252, '\r') + "2AB12\r10\r3\r", "AB12", 10, 2, 3,
+         {"No value found for AB12 at 10 in file:  \"refs.dat\""}});
+    // A token that ends at column 254 with a delimiter or the line's end
+    // after it is whole.
+    run({"whole value at the cut", "AB12 10" + std::string(254 - 12, ' ') + "10.25 x\n", "AB12", 10, 1, 10.25, {}});
+    run({"value ends the line", "AB12 10" + std::string(254 - 12, ' ') + "10.25\n", "AB12", 10, 1, 10.25, {}});
+    run({"value ends the file", "AB12 10" + std::string(254 - 12, ' ') + "10.25", "AB12", 10, 1, 10.25, {}});
 }
 
 TEST_F(SearchTest, AReadErrorIsToldLikeAFailedOpen) {

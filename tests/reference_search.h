@@ -2,7 +2,9 @@
 // and fuzz targets that hold the real search against it: the whole file
 // turned into text-mode characters (a Ctrl-Z ends it, CR LF is one line
 // end), cut into pieces of 254 characters, each piece cut into cells and
-// examined as a line of its own. It shares no code with the search on
+// examined as a line of its own; a piece that begins inside a token cut by
+// the piece before it is no line, and a nominal or value cut by the piece's
+// end is told, not read. It shares no code with the search on
 // purpose; only the number reader is handed in, so that a fuzz target can
 // hold the number reader against a model of its own too.
 //
@@ -23,9 +25,9 @@
 // The cells of one piece: what the piece says ends at a NUL; tokens are cut
 // at runs of space, comma, tab, CR and LF; and on a line whose cells so far
 // are separated by runs that hold a blank or a tab, a nominal or value that
-// is a whole number followed by a lone comma and a token of digits, perhaps
-// with letters after them, runs on over them ("10,00013", "1,000,000",
-// "10,5V"); a nominal only when some token follows.
+// is a whole number followed by a lone comma and a token that begins with a
+// digit runs on over them ("10,00013", "1,000,000.2", "5,5e3", "10,5V"); a
+// nominal only when some token follows.
 REFERENCE_ONLY inline std::vector<std::string> reference_cells(const std::string& piece) {
     const std::string said = piece.substr(0, piece.find('\0'));
     const char* const delimiters = " ,\t\r\n";
@@ -44,12 +46,7 @@ REFERENCE_ONLY inline std::vector<std::string> reference_cells(const std::string
         const std::size_t digits = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
         return t.size() > digits && t.find_first_not_of("0123456789", digits) == std::string::npos;
     };
-    auto digits_then_letters = [](const std::string& t) {
-        const std::size_t letters = t.find_first_not_of("0123456789");
-        return letters != 0 && (letters == std::string::npos ||
-                                t.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ",
-                                                    letters) == std::string::npos);
-    };
+    auto begins_with_digit = [](const std::string& t) { return !t.empty() && t[0] >= '0' && t[0] <= '9'; };
     std::vector<std::string> cells;
     bool blank_runs = true;
     for (std::size_t i = 0; i < tokens.size(); ++i) {
@@ -58,7 +55,7 @@ REFERENCE_ONLY inline std::vector<std::string> reference_cells(const std::string
         if ((cells.size() == 1 || cells.size() == 2) && blank_runs && whole_number(cell)) {
             std::size_t last = i;
             std::string joined = cell;
-            while (last + 1 < tokens.size() && runs[last + 1] == "," && digits_then_letters(tokens[last + 1]))
+            while (last + 1 < tokens.size() && runs[last + 1] == "," && begins_with_digit(tokens[last + 1]))
                 joined += "," + tokens[++last];
             const bool value_follows = last + 1 < tokens.size();
             if (last > i && (cells.size() == 2 || value_follows)) {
@@ -75,7 +72,14 @@ REFERENCE_ONLY inline std::vector<std::string> reference_cells(const std::string
 struct reference_piece {
     std::string text;  // without the line end
     long line = 0, piece = 0;
+    bool begins_inside = false;  // it begins inside a token that began in the piece before it
+    bool runs_on = false;        // its last token goes on in the piece after it
 };
+
+// Tokens are made of every character but the delimiters and NUL.
+REFERENCE_ONLY inline bool reference_token_char(char c) {
+    return c != '\0' && std::string(" ,\t\r\n").find(c) == std::string::npos;
+}
 
 REFERENCE_ONLY inline std::vector<reference_piece> reference_pieces(const std::string& bytes) {
     std::string chars;
@@ -93,7 +97,14 @@ REFERENCE_ONLY inline std::vector<reference_piece> reference_pieces(const std::s
         i += text.size();
         const bool ended = text.back() == '\n';
         if (ended) text.pop_back();
-        pieces.push_back({text, line, ++piece});
+        const std::size_t from = i - text.size() - (ended ? 1 : 0);
+        reference_piece p{text, line, ++piece};
+        // Neighbours in the same line: a piece of 254 characters without a
+        // line end is followed by the rest of its line.
+        p.begins_inside = from > 0 && reference_token_char(chars[from - 1]) && reference_token_char(chars[from]);
+        p.runs_on = !ended && text.size() == 254 && text.find('\0') == std::string::npos &&
+                    reference_token_char(text.back()) && i < chars.size() && reference_token_char(chars[i]);
+        pieces.push_back(p);
         if (ended) {
             ++line;
             piece = 0;
@@ -119,6 +130,7 @@ using reference_number = bool (*)(const std::string& token, double& value);
 // stops there, with `r` filled in.
 REFERENCE_ONLY inline bool reference_examine(const reference_piece& p, const std::string& asset, double nominal,
                                              reference_number whole_number, reference_result& r) {
+    if (p.begins_inside) return false;
     const std::vector<std::string> t = reference_cells(p.text);
     auto same_asset = [&](const std::string& a) {
         if (a.size() != asset.size()) return false;
@@ -140,6 +152,12 @@ REFERENCE_ONLY inline bool reference_examine(const reference_piece& p, const std
         return true;
     };
     auto invalid = [](const std::string& token) { return "\"" + token + "\" contains an invalid NR3 number."; };
+    // The last cell of a piece that runs on is cut at the piece's end.
+    auto cut = [&](const std::string& token) {
+        return "\"" + token + "\" is cut at column " + std::to_string(p.piece * 254) +
+               ": data lines are read in pieces of 254 characters.";
+    };
+    if (p.runs_on && t.size() == 2) return stop(cut(t[1]));
     if (!whole_number(t[1], r.mem)) return stop(invalid(t[1]));
     // Within a relative 1e-11 of the nominal, both ends inclusive; a NaN
     // on either side rejects only at the upper end.
@@ -147,6 +165,7 @@ REFERENCE_ONLY inline bool reference_examine(const reference_piece& p, const std
     if (nominal - std::fabs(nominal) * k > r.mem) return false;
     if (!(r.mem <= nominal + std::fabs(nominal) * k)) return false;
     if (t.size() < 3) return stop("Can't get value.");
+    if (p.runs_on && t.size() == 3) return stop(cut(t[2]));
     if (!whole_number(t[2], r.mem)) return stop(invalid(t[2]));
     return stop("");
 }
