@@ -241,6 +241,57 @@ CASES = [
          [tallix_error('"1,000" contains an invalid NR3 number.', "cancel")], 1, dose("1", "-1")),
     Case("cells separated by commas alone keep their reading", "vornax.ini refs.dat AB12 10",
          with_files(refs_dat="AB12,10,10.02,calibrated 2026\r\nAB12,11,11,3\r\n"), [], 0, dose("10.02", "1")),
+] + [
+    # A whole number glued by a lone comma to a group that goes on as a number
+    # (more groups, a fraction, an exponent, a unit), on a line whose cells are
+    # separated by blanks or tabs: one cell, told, never read as the whole
+    # number before the comma.
+    Case("number cut by a comma in the value: " + repr(text), "vornax.ini refs.dat R5 " + nominal,
+         with_files(refs_dat="R5" + sep + nominal + sep + text + "\r\n"),
+         [tallix_error('"%s" contains an invalid NR3 number.' % text, "cancel")], 1, dose(mem, "-1"))
+    for sep, nominal, text, mem in [
+        ("\t", "2000", "2,000.75", "2"), ("\t", "10", "1,00027E+01", "1"), (" ", "5500", "5,5e3", "5"),
+        (" \t", "1000000", "1,000,000.2", "1"), ("  ", "-0.0005", "-0,5e-3", "0"), ("\t\t", "10", "10,5V", "10")]
+] + [
+    Case("number cut by a comma in the nominal stops the asset", "vornax.ini refs.dat AB12 2000.5",
+         with_files(refs_dat="AB12\t2,000.5\t2000.51\r\nAB12\t2000.5\t2000.52\r\n"),
+         [tallix_error('"2,000.5" contains an invalid NR3 number.', "cancel")], 1, dose("2", "-1")),
+    # The nominal argument typed with a decimal comma after a blank is one
+    # argument; with commas alone it is cut as always.
+    Case("nominal argument with a decimal comma", "vornax.ini refs.dat A7 0,5",
+         with_files(refs_dat="A7 0 1\r\nA7 0.5 0.50002\r\n"),
+         [tallix_error('"0,5" contains an invalid NR3 number.', "cancel")], 1, dose(mem1="-1")),
+    Case("nominal argument with thousands separators", "vornax.ini,refs.dat,A7 1,000.5",
+         with_files(refs_dat="A7 1 1\r\nA7 1000.5 1000.51\r\n"),
+         [tallix_error('"1,000.5" contains an invalid NR3 number.', "cancel")], 1, dose(mem1="-1")),
+    Case("nominal argument after commas alone keeps its reading", "vornax.ini,refs.dat,AB12,10,5", STD, [], 0,
+         dose("10.02", "1")),
+    # A line longer than 254 characters is read in pieces: a value or nominal
+    # that the cut splits is told, and the piece that begins inside a token
+    # is no line for any asset.
+    Case("value cut at column 254, mended", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 10" + " " * 243 + "10.0213\r\n"),
+         [tallix_error('"10.0" is cut at column 254: data lines are read in pieces of 254 characters.', "retry",
+                       mend={"refs.dat": "AB12 10 10.0213\r\n"})], 0, dose("10.0213", "1")),
+    Case("nominal cut at column 508", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="X" + " " * 253 + "AB12" + " " * 248 + "10.000 10.00001\r\n"),
+         [tallix_error('"10" is cut at column 508: data lines are read in pieces of 254 characters.', "cancel")],
+         1, dose(mem1="-1")),
+    Case("asset cut by a piece in a CR-only export", "vornax.ini refs.dat 507 10",
+         with_files(refs_dat="Y" + "\r" * 252 + "2507\r10\r5\r"),
+         [tallix_error('No value found for 507 at 10 in file:  "refs.dat"', "cancel")], 1, dose(mem1="-1")),
+    # Files written as documented keep their reading.
+    Case("documented: comma before each cell", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 ,10 ,10.02\r\n"), [], 0, dose("10.02", "1")),
+    Case("documented: tab-aligned columns", "vornax.ini refs.dat A7 10",
+         with_files(refs_dat="A7\t\t10\t\t10.00013\r\n"), [], 0, dose("10.00013", "1")),
+    Case("documented: a fourth column of whole numbers", "vornax.ini refs.dat R1 10",
+         with_files(refs_dat="R1 10 10 100\r\n"), [], 0, dose("10", "1")),
+    Case("documented: an exponent with D", "vornax.ini refs.dat R1 250",
+         with_files(refs_dat="R1 250 2.5D2\r\n"), [], 0, dose("250", "1")),
+    Case("documented: a value that ends at column 254", "vornax.ini refs.dat AB12 10",
+         with_files(refs_dat="AB12 10" + " " * 242 + "10.02\r\n"), [], 0, dose("10.02", "1")),
+] + [
     Case("matching line without a value", "vornax.ini refs.dat AB12 10", with_files(refs_dat="AB12 10\r\n"),
          [tallix_error("Can't get value.", "cancel")], 1, dose("10", "-1")),
 
