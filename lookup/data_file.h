@@ -43,7 +43,11 @@ inline char fold_asset_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c - '
 
 /// The asset `text` (`length` characters) with its letters folded: equal
 /// keys are the same asset.
-std::string folded_asset(const char* text, std::size_t length);
+inline std::string folded_asset(const char* text, std::size_t length) {
+    std::string key(text, length);
+    for (char& c : key) c = fold_asset_char(c);
+    return key;
+}
 
 /// Returns 1 when the token equals `asset`, ASCII letters without regard to
 /// case.

@@ -13,7 +13,7 @@ namespace {
 // What the steps below answer, besides the visitor's own answers (0 or
 // more), which end the scan.
 constexpr int GO_ON = PIECE_GO_ON;  // scan on
-constexpr int NEEDS_MORE = -2;      // the place cannot be judged before more is read
+constexpr int NEEDS_MORE = -4;      // the place cannot be judged before more is read (no PIECE_ value)
 
 // Whom to hand the candidates to.
 struct visitor {

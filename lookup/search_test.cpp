@@ -91,6 +91,16 @@ TEST(Cells, ADecimalCommaJoinsOnlyWhereBlanksSeparateTheCells) {
     }
 }
 
+TEST(Numbers, AnEmptyTokenIsNotANumber) {
+    double value = 7;
+    EXPECT_EQ(nr3_value("", 0, value), 0);
+    EXPECT_EQ(value, 0);
+    // The length decides, not the text behind it.
+    EXPECT_EQ(nr3_value("5", 0, value), 0);
+    EXPECT_EQ(nr3_value("5", 1, value), 1);
+    EXPECT_EQ(value, 5);
+}
+
 TEST(Tokens, AssetIgnoresAsciiCaseOnly) {
     EXPECT_EQ(same_asset("AB12", 4, "ab12"), 1);
     EXPECT_EQ(same_asset("AB12", 4, "AB1"), 0);

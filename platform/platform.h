@@ -4,15 +4,13 @@
 // plain standard types: show a message box, read a key of a profile (INI)
 // file, tell whether a name exists, open a disk file for reading and tell
 // whether it changed, and write a file so that it replaces another one in
-// a single step. One source file per platform implements them
-// (platform_posix.cpp, platform_win32.cpp); CMake compiles only the one that
-// fits. No system header is included here, so nothing of the platform leaks
-// into the exchange library or the lookup tool.
-//
-// The program start-up is platform code too: start_posix.cpp and
-// start_win32.cpp each define the process entry point and hand the
-// command-line text after the program's name to the program's entry
-// (tallix_entry, lookup/lookup.h).
+// a single step. The rules every platform shares live in
+// platform_common.cpp, over the system calls of platform_system.h, which one
+// file per platform implements (platform_posix.cpp, platform_win32.cpp);
+// CMake compiles only the one that fits. No system header is included here,
+// so nothing of the platform leaks into the exchange library or the lookup
+// tool, and nothing here knows of them: each program's start-up lives with
+// the program (lookup/main_posix.cpp, lookup/main_win32.cpp).
 #ifndef TALLIX_PLATFORM_H
 #define TALLIX_PLATFORM_H
 

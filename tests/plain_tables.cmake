@@ -9,5 +9,4 @@ set(TALLIX_PLAIN_TABLES
   ${PROJECT_SOURCE_DIR}/platform/profile_test.cpp
   ${PROJECT_SOURCE_DIR}/lookup/search_test.cpp
   ${PROJECT_SOURCE_DIR}/lookup/search_diff_test.cpp
-  ${PROJECT_SOURCE_DIR}/lookup/nr3_empty_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/test_support.cpp)
