@@ -51,12 +51,16 @@ std::string lowered_and_trimmed(const std::string& s) {
 }
 
 // The button id that `answer` is (Windows' IDOK 1 to IDCONTINUE 11, plain
-// digits), or 0 when it is none: "-", "4-", "-4", "0" and "12" are no
-// button of any box.
+// digits, leading zeros as many as typed: "4", "04" and "004" alike), or 0
+// when it is none: "-", "4-", "-4", "0" and "12" are no button of any box,
+// and neither are IDCLOSE 8 and IDHELP 9, which a Windows message box
+// ignores when a program sends them.
 int button_id(const std::string& answer) {
-    if (answer.empty() || answer.size() > 2 || answer.find_first_not_of("0123456789") != std::string::npos) return 0;
-    const int id = std::atoi(answer.c_str());
-    return id >= 1 && id <= 11 ? id : 0;
+    if (answer.empty() || answer.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const std::size_t first = answer.find_first_not_of('0');
+    if (first == std::string::npos || answer.size() - first > 2) return 0;
+    const int id = std::atoi(answer.c_str() + first);
+    return id >= 1 && id <= 11 && id != 8 && id != 9 ? id : 0;
 }
 
 int terminal_message_box(const char* text, const char* caption, unsigned style) {

@@ -73,6 +73,11 @@ TEST(TerminalBox, TakesWordsAndButtonIdsAndAsksAgainForAnythingElse) {
         {"\n", ok_only, ANSWER_OK, 1},
         {"ok\n", retry_cancel, ANSWER_NONE, 2},  // no OK button: asks again, then end of input
         {"4\n", retry_cancel, ANSWER_RETRY, 1},
+        {"04\n", retry_cancel, ANSWER_RETRY, 1},
+        {"0004\n", retry_cancel, ANSWER_RETRY, 1},
+        {"002\n", ok_only, ANSWER_CANCEL, 1},
+        {"8\n9\n08\n009\n00\nc\n", retry_cancel, ANSWER_CANCEL, 6},  // IDCLOSE, IDHELP: a box ignores them
+        {"0012\n000\nr\n", retry_cancel, ANSWER_RETRY, 3},
         {"1\n", retry_cancel, ANSWER_OK, 1},  // an automation tool's IDOK, whatever the buttons
         {" 2 \n", ok_only, ANSWER_CANCEL, 1},
         {"11\n", ok_only, 11, 1},
