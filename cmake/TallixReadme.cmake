@@ -1,8 +1,9 @@
 # The README that ships (ZIP, MSI, the installed documentation) is the
 # project's README.md without what only developers need: every block from a
 # line "<!-- developers -->" to a line "<!-- /developers -->" is left out,
-# markers included. It is made when CMake configures and again whenever
-# README.md changes, so a package always carries the README of its sources.
+# markers included, and its lines end in CR LF. It is made when CMake
+# configures and again whenever README.md changes, so a package always
+# carries the README of its sources.
 #
 #   TALLIX_SHIPPED_README: the file to install and pack.
 set(TALLIX_SHIPPED_README ${PROJECT_BINARY_DIR}/packaging/README.md)
@@ -50,6 +51,9 @@ endwhile()
 string(REGEX REPLACE "\n\n\n+" "\n\n" shipped "${shipped}")
 string(REGEX REPLACE "^\n+" "" shipped "${shipped}")
 string(REGEX REPLACE "\n+$" "\n" shipped "${shipped}")
+# It is read on Windows: CR LF line ends, or Notepad on older Windows shows
+# one long line.
+string(REPLACE "\n" "\r\n" shipped "${shipped}")
 file(WRITE ${PROJECT_BINARY_DIR}/packaging/README.md.new "${shipped}")
 # Rewritten only when it changed, so the packages are not rebuilt for nothing.
 configure_file(${PROJECT_BINARY_DIR}/packaging/README.md.new ${TALLIX_SHIPPED_README} COPYONLY)

@@ -3,14 +3,17 @@
 # executable (with MinGW the C++ and GCC runtimes are linked in, so nothing
 # but system DLLs sits beside it). Each program's own file calls these.
 set(TALLIX_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
-set(TALLIX_MANIFEST_FILE "${PROJECT_BINARY_DIR}/platform/tallix.manifest")
-configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.manifest ${TALLIX_MANIFEST_FILE} @ONLY)
 
-# The version resources of `target`, whose file is <name>.exe; the
-# checker gets its own when check/ adds it.
+# The version resources and the manifest of `target`, whose file is
+# <name>.exe: each program has its own names, description and assembly
+# identity (VORNAX.TALLIX, VORNAX.TALLIX-CHECK); the checker gets its own
+# when check/ adds it.
 function(tallix_version_resource target name description)
   set(TALLIX_RC_NAME ${name})
   set(TALLIX_RC_DESCRIPTION ${description})
+  string(TOUPPER "VORNAX.${name}" TALLIX_MANIFEST_IDENTITY)
+  set(TALLIX_MANIFEST_FILE "${PROJECT_BINARY_DIR}/platform/${name}.manifest")
+  configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.manifest ${TALLIX_MANIFEST_FILE} @ONLY)
   set(rc ${PROJECT_BINARY_DIR}/platform/${name}.rc)
   configure_file(${PROJECT_SOURCE_DIR}/platform/tallix.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})

@@ -180,6 +180,8 @@ def shipped_readme_problems(shipped, source, package_names):
     `source`: developer matter, a link to a file the package lacks, a
     section of the source missing, or a line that is not the source's."""
     problems = ["holds %r" % word for word in DEVELOPER_MATTER if word in shipped]
+    if re.search(r"(?<!\r)\n", shipped) or not shipped.endswith("\r\n"):
+        problems.append("a line that does not end in CR LF (Notepad on older Windows shows one long line)")
     for target in re.findall(r"\]\(([^)#]+)\)", shipped):
         if "://" not in target and target not in package_names:
             problems.append("links to %s, which is not in the package" % target)

@@ -79,7 +79,7 @@ class InstalledProgram(unittest.TestCase):
             self.assertEqual(len(readme), 1, installed)
             docs = os.path.dirname(readme[0])
             in_docs = [os.path.relpath(n, docs) for n in installed if n.startswith(docs)]
-            with open(os.path.join(prefix, readme[0]), encoding="utf-8") as f:
+            with open(os.path.join(prefix, readme[0]), encoding="utf-8", newline="") as f:
                 shipped = f.read()
             with open(os.path.join(cases.SAMPLES_DIR, "..", "README.md"), encoding="utf-8") as f:
                 source = f.read()

@@ -399,6 +399,8 @@ class Executable(unittest.TestCase):
         self.assertIsNotNone(m, "no manifest text in the image")
         manifest = m.group(0).decode("utf-8")
         self.assertIn('level="asInvoker"', manifest)
+        self.assertRegex(manifest, r'<assemblyIdentity type="win32" name="VORNAX\.TALLIX" ')
+        self.assertRegex(manifest, r"<description>TALLIX - [^<]+</description>")
         self.assertRegex(manifest, r"<dpiAware[^>]*>true")
         self.assertRegex(manifest, r'name="Microsoft.Windows.Common-Controls"\s+version="6\.0\.0\.0"')
 
@@ -456,9 +458,15 @@ class CheckerUnderWine(unittest.TestCase):
         dlls = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
         self.assertTrue(dlls and dlls <= SYSTEM_DLLS, dlls)
 
-    def test_the_same_version_information_as_tallix_exe(self):
+    def test_the_same_version_information_as_tallix_exe_and_a_manifest_of_its_own(self):
         with open(CHECK_EXE, "rb") as f:
             image = f.read()
+        m = re.search(rb"<assembly.*?</assembly>", image, re.S)
+        self.assertIsNotNone(m, "no manifest text in the image")
+        manifest = m.group(0).decode("utf-8")
+        self.assertRegex(manifest, r'<assemblyIdentity type="win32" name="VORNAX\.TALLIX-CHECK" ')
+        self.assertIn("<description>TALLIX data-file checker</description>", manifest)
+        self.assertIn('level="asInvoker"', manifest)
         version = harness.project_version()
         for key, value in (("CompanyName", "VORNAX"), ("ProductName", "TALLIX"), ("FileVersion", version),
                            ("ProductVersion", version), ("OriginalFilename", "tallix-check.exe")):
