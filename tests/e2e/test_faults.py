@@ -307,10 +307,12 @@ class HugeInputs(FaultCase):
         self.fault(with_files(refs_dat="x" * (10 * MB) + "\r\nA7 10 5\r\n"), "vornax.ini refs.dat A7 10", [], 0,
                    dose("5", "1"))
 
-    def test_10_MB_line_whose_first_piece_holds_the_record(self):
-        # The value token is cut with its piece at 254 characters: 248 nines.
-        self.fault(with_files(refs_dat="A7 10 " + "9" * (10 * MB) + "\r\n"), "vornax.ini refs.dat A7 10", [], 0,
-                   dose("1e+248", "1"))
+    def test_10_MB_line_whose_first_piece_holds_the_start_of_the_value(self):
+        # The value runs on past column 254: its first 248 nines are told,
+        # never handed over.
+        self.fault(with_files(refs_dat="A7 10 " + "9" * (10 * MB) + "\r\n"), "vornax.ini refs.dat A7 10",
+                   [tallix_error('"%s" is cut at column 254: data lines are read in pieces of 254 characters.'
+                                 % ("9" * 248), "cancel")], 1, dose("10", "-1"))
 
     def test_100_KB_asset_argument(self):
         asset = "K" * (100 * 1024)
