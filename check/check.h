@@ -22,13 +22,15 @@ struct check_totals {
     long lines = 0;     ///< physical lines read (up to a Ctrl-Z)
     long assets = 0;    ///< different assets (ignoring case) with a line that has a nominal
     long nominals = 0;  ///< lines a lookup can take a value from
-    long errors = 0;    ///< lines that make a lookup fail
+    long errors = 0;    ///< lines that make a lookup fail or hand over another value than recorded
     long warnings = 0;  ///< lines that mislead: never found, cut, or never read
 };
 
 /// Checks the data file `file` (open for binary reading at its start; it
 /// must be seekable) and appends one line per finding to `out`, in the
-/// order of the file's lines, each starting with `path`. Adds the file's
+/// order of the file's lines, each starting with `path`. A file in which no
+/// lookup can find anything is told first: at line 1, or, when it holds no
+/// line at all, as "<path>: error: ..." without a line. Adds the file's
 /// counts to `totals`. Returns 1 when the whole file was read; 0 when
 /// reading failed, with its errno in `error_number` (the findings up to
 /// there are in `out` and counted).

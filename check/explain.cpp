@@ -51,9 +51,10 @@ int tell_failure(std::string& out, const std::string& message) {
 // Where tallix's own command-line cut gives other arguments than the two
 // given (a comma or space inside one, one left empty), one line says what
 // tallix reads instead, so nobody takes the two for the same lookup.
-// `args` point into `text`, the cut copy of `given`.
-void tell_cut(const std::string& given, const std::string& text, const char* asset, const char* nominal,
-              const char* const args[4], int count, std::string& out) {
+// `args` point into `text`, the cut copy of `given` after `skip` characters
+// that stand for the two arguments before them.
+void tell_cut(const std::string& given, const std::string& text, std::size_t skip, const char* asset,
+              const char* nominal, const char* const args[2], int count, std::string& out) {
     if (count == 2 && std::strcmp(args[0], asset) == 0 && std::strcmp(args[1], nominal) == 0) return;
     out += "cut: tallix reads \"" + given + "\" as ";
     if (count == 0) {
@@ -66,7 +67,7 @@ void tell_cut(const std::string& given, const std::string& text, const char* ass
         return;
     }
     out += "nominal \"" + std::string(args[1]) + "\"";
-    const std::size_t end = std::size_t(args[1] - text.c_str()) + std::strlen(args[1]);
+    const std::size_t end = std::size_t(args[1] - text.c_str()) - skip + std::strlen(args[1]);
     const std::size_t rest = given.find_first_not_of(" ,", end);
     if (rest != std::string::npos) out += "; \"" + given.substr(rest) + "\" is ignored";
     out += '\n';
@@ -76,13 +77,17 @@ void tell_cut(const std::string& given, const std::string& text, const char* ass
 
 int explain_lookup(const char* asset_given, const char* nominal_given, const char* data_path,
                    std::string& out) {
-    // tallix gets asset and nominal on one command line and cuts it at
-    // every run of spaces and commas: the same cut, so both read the same.
+    // tallix gets asset and nominal on one command line after the
+    // initialization file and the data file, and cuts it at every run of
+    // spaces and commas (a nominal with a decimal comma after a blank kept
+    // whole): the same cut, after two stand-ins, so both read the same.
+    const std::string before = "- - ";
     const std::string given = std::string(asset_given) + " " + nominal_given;
-    std::string text = given;
-    const char* args[4];
-    const int count = cut_arguments(text, args);
-    tell_cut(given, text, asset_given, nominal_given, args, count, out);
+    std::string text = before + given;
+    const char* cut[4];
+    const int count = cut_arguments(text, cut) - 2;
+    const char* const args[2] = {cut[2], cut[3]};
+    tell_cut(given, text, before.size(), asset_given, nominal_given, args, count, out);
     if (count < 2) return tell_failure(out, count == 0 ? "Asset number required!" : "Nominal value required!");
     const char* const asset = args[0];
     const char* const nominal_text = args[1];

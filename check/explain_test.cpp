@@ -47,8 +47,13 @@ TEST(ExplainLookup, TellsTheLineAndTheValueOrTheMessage) {
         {"nothing found, nominal as tallix writes it", "", "AB12", "1e20", 1,
          "message: No value found for AB12 at 1e+020 in file:  \"@\"\n"},
         // Asset and nominal cut as tallix cuts its command line.
-        {"comma in the nominal", "A7 10 10.00013\n", "A7", "10,5", 0,
-         "cut: tallix reads \"A7 10,5\" as asset \"A7\" and nominal \"10\"; \"5\" is ignored\n"
+        // A nominal with a decimal comma after a blank is one argument to
+        // tallix, and no number; after a comma the comma cuts.
+        {"decimal comma in the nominal", "A7 10 10.00013\n", "A7", "10,5", 1, "message: \"10,5\"" + invalid},
+        {"thousands separators in the nominal", "A7 10 10.00013\n", "A7", "1,000.5", 1,
+         "message: \"1,000.5\"" + invalid},
+        {"decimal comma after a comma", "A7 10 10.00013\n", "A7,10,5", "", 0,
+         "cut: tallix reads \"A7,10,5 \" as asset \"A7\" and nominal \"10\"; \"5 \" is ignored\n"
          "@:1: A7 10 10.00013\nvalue: 10.00013\n"},
         {"comma in the asset", "A7 10 10.00013\n", "A7,10", "5", 0,
          "cut: tallix reads \"A7,10 5\" as asset \"A7\" and nominal \"10\"; \"5\" is ignored\n"

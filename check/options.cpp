@@ -1,6 +1,7 @@
 // The command line of tallix-check: check files, explain one lookup, or
 // say how it is used. Usage errors name the problem and end with status 2.
 #include "check/check.h"
+#include "check/shapes.h"
 
 #include "lookup/lookup.h"
 #include "platform/platform.h"
@@ -26,16 +27,19 @@ const char HELP[] =
     "\n"
     "Checks VORNAX data files before they are deployed: every line that would\n"
     "make a tallix lookup fail or mislead is reported as\n"
-    "  FILE:LINE: error: ...    a lookup stops with a message at this line\n"
+    "  FILE:LINE: error: ...    a lookup stops with a message at this line, or\n"
+    "                           takes a value its writer did not mean\n"
     "  FILE:LINE: warning: ...  a line that is never found, cut, or never read\n"
     "followed by a summary of lines, assets, nominals, errors and warnings.\n"
+    "VORNAX's register exchange file (dosdose.dat) among them is skipped.\n"
     "\n"
     "  --lookup ASSET NOMINAL FILE\n"
     "        run the lookup tallix would run and print the line it takes and\n"
     "        the value as tallix writes it, or the message tallix would show;\n"
     "        ASSET and NOMINAL are cut at spaces and commas as tallix cuts\n"
     "        its command line, and a line \"cut: ...\" says so when that\n"
-    "        changes them\n"
+    "        changes them; the three come in this order, without the\n"
+    "        initialization file that tallix takes first\n"
     "  --help     this text\n"
     "  --version  the version\n"
     "  --         what follows are file names, even when they start with -\n"
@@ -52,7 +56,7 @@ int usage_error(std::string& err, const std::string& problem) {
 }
 
 int check_files(const std::vector<std::string>& files, std::string& out, std::string& err) {
-    const int count = int(files.size());
+    int count = int(files.size());
     check_totals all;
     bool unreadable = false;
     for (const std::string& name : files) {
@@ -61,6 +65,14 @@ int check_files(const std::vector<std::string>& files, std::string& out, std::st
         if (!file) {
             err += "tallix-check: " + open_failure_text(name.c_str(), errno) + "\n";
             unreadable = true;
+            continue;
+        }
+        // `*.dat` takes in the register exchange file too: it is no data
+        // file, and its lines of one number each are no findings.
+        if (looks_like_register_file(file, register_file_name(name))) {
+            std::fclose(file);
+            out += name + ": skipped: VORNAX's register exchange file, not a data file\n";
+            --count;
             continue;
         }
         check_totals one;
@@ -84,10 +96,54 @@ int check_files(const std::vector<std::string>& files, std::string& out, std::st
     return all.errors ? CHECK_ERRORS : CHECK_CLEAN;
 }
 
+// Whether `arg` names a file: one that is there, or a name with a path or
+// the extension of a data or initialization file.
+bool names_file(const std::string& arg) {
+    std::string lower;
+    for (char c : arg) lower += (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    for (const char* ext : {".dat", ".ini", ".txt", ".csv", ".tsv"})
+        if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ext) == 0) return true;
+    if (arg.find_first_of("/\\") != std::string::npos) return true;
+    std::FILE* file = arg.empty() ? nullptr : platform_open_disk_file(arg.c_str());
+    if (file) std::fclose(file);
+    return file != nullptr;
+}
+
+bool looks_like_nominal(const std::string& arg) {
+    double value = 0;
+    return !names_file(arg) && (nr3_value(arg.data(), arg.size(), value) == 1 ||
+                                (!arg.empty() && std::strchr("+-.0123456789", arg[0]) != nullptr));
+}
+
+// --lookup with its arguments in tallix's order (INI FILE ASSET NOMINAL) or
+// with the file first or in the middle: sets `problem` to what to type.
+bool lookup_out_of_order(int count, const char* const* args, std::string& problem) {
+    std::string asset, nominal, file, how;
+    if (count == 4 && names_file(args[0]) && names_file(args[1]) && looks_like_nominal(args[3])) {
+        asset = args[2], nominal = args[3], file = args[1];
+        how = "not tallix's INI FILE ASSET NOMINAL: no initialization file";
+    } else if (count == 3 && !names_file(args[2]) && looks_like_nominal(args[2]) &&
+               (names_file(args[0]) || names_file(args[1]))) {
+        const int at = names_file(args[0]) ? 0 : 1;
+        file = args[at], asset = args[1 - at], nominal = args[2];
+        how = "the data file \"" + file + "\" last";
+    } else {
+        return false;
+    }
+    auto shown = [](const std::string& arg) {
+        return arg.empty() || arg.find_first_of(" \t") != std::string::npos ? "\"" + arg + "\"" : arg;
+    };
+    problem = "--lookup takes ASSET NOMINAL FILE, " + how + "; type: tallix-check --lookup " +
+              shown(asset) + " " + shown(nominal) + " " + shown(file);
+    return true;
+}
+
 }  // namespace
 
 int check_main(int argc, const char* const* argv, std::string& out, std::string& err) {
     if (argc > 1 && std::strcmp(argv[1], "--lookup") == 0) {
+        std::string order;
+        if (lookup_out_of_order(argc - 2, argv + 2, order)) return usage_error(err, order);
         if (argc != 5)
             return usage_error(err, "--lookup takes ASSET NOMINAL FILE, " +
                                         std::to_string(argc - 2) + " given");

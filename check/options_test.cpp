@@ -83,8 +83,10 @@ TEST_F(CheckFiles, ExitStatusFollowsTheWorstFinding) {
                         "line 1 (nominal 10) first\n" +
                   bad + ": 2 lines, 1 asset, 0 nominals, 1 error, 1 warning\n");
 
-    write_file(good, "AB12 10 1\nAB12 10 2\n");
-    EXPECT_EQ(run({good}).status, 0) << "warnings alone do not fail a file";
+    write_file(good, "AB12 10 10.02 V\nA7 10 10.000 13\n");
+    const ran warned = run({good});
+    EXPECT_EQ(warned.status, 0) << "warnings alone do not fail a file";
+    EXPECT_NE(warned.out.find(":1: warning: "), std::string::npos) << warned.out;
 }
 
 TEST_F(CheckFiles, SeveralFilesEachWithASummaryAndATotal) {
@@ -128,11 +130,96 @@ TEST_F(CheckFiles, LookupModeEndsAsTallixWould) {
     const ran failed = run({"--lookup", "AB12", "10", bad});
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(failed.out, bad + ":1: AB12 10\nmessage: Can't get value.\n");
-    // tallix cuts "AB12 5,10" into AB12 at 5 (10 ignored) and finds 5.01.
-    const ran cut = run({"--lookup", "AB12", "5,10", good});
+    // tallix cuts "AB12,5,10" into AB12 at 5 (10 ignored) and finds 5.01;
+    // "AB12 5,10" it refuses: 5,10 is one argument and no number.
+    const ran cut = run({"--lookup", "AB12,5,10", "", good});
     EXPECT_EQ(cut.status, 0);
-    EXPECT_EQ(cut.out, "cut: tallix reads \"AB12 5,10\" as asset \"AB12\" and nominal \"5\"; \"10\" is ignored\n" +
+    EXPECT_EQ(cut.out, "cut: tallix reads \"AB12,5,10 \" as asset \"AB12\" and nominal \"5\"; \"10 \" is ignored\n" +
                            good + ":2: AB12 5 5.01\nvalue: 5.01\n");
+    const ran refused = run({"--lookup", "AB12", "5,10", good});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "message: \"5,10\" contains an invalid NR3 number.\n");
+}
+
+// --lookup with its arguments in another order than ASSET NOMINAL FILE:
+// the data file first or in the middle, or tallix's own order with the
+// initialization file. Each is refused with the order to type, whatever
+// the file is called and however the nominal is written.
+TEST_F(CheckFiles, LookupArgumentsInAnotherOrderAreRefusedWithTheRightOrder) {
+    const std::string bare = dir + "/refs";  // no extension: known by being there
+    write_file(bare, "A7 10 10.00013\n");
+    const std::vector<std::string> files = {"refs.dat", "REFS.DAT", "data/refs.txt", "C:\\lab\\refs.csv", bare};
+    const std::vector<std::pair<std::string, std::string>> lookups = {
+        {"A7", "10"}, {"AB12", "0.5"}, {"C301", "-1e-3"}, {"4711", "0,5"}, {"X", ".5"}};
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const std::string& file = files[f];
+        const std::string& asset = lookups[f].first;
+        const std::string& nominal = lookups[f].second;
+        const std::string right = "; type: tallix-check --lookup " + asset + " " + nominal + " " + file;
+        const std::string last = "tallix-check: --lookup takes ASSET NOMINAL FILE, the data file \"" + file + "\" last";
+        const struct {
+            std::vector<std::string> args;
+            std::string first_line;
+        } cases[] = {
+            {{"--lookup", file, asset, nominal}, last + right},
+            {{"--lookup", asset, file, nominal}, last + right},
+            {{"--lookup", "vornax.ini", file, asset, nominal},
+             "tallix-check: --lookup takes ASSET NOMINAL FILE, not tallix's INI FILE ASSET NOMINAL: no "
+             "initialization file" + right},
+        };
+        for (const auto& c : cases) {
+            const ran r = run(c.args);
+            EXPECT_EQ(r.status, 2) << c.first_line;
+            EXPECT_EQ(r.out, "") << c.first_line;
+            EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.first_line);
+        }
+        // In the right order the lookup runs, whatever the file's name.
+        const ran right_order = run({"--lookup", asset, nominal, file});
+        EXPECT_EQ(right_order.err, "") << file;
+    }
+    // Arguments that name no file where FILE stands are looked up as given.
+    const ran plain = run({"--lookup", "A7", "10", bare});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err, "");
+}
+
+// The register exchange file among data files (as `*.dat` takes it in) is
+// skipped with a note, by its name in any case or by its shape, and does
+// not count as a file with errors.
+TEST_F(CheckFiles, TheRegisterExchangeFileIsSkipped) {
+    auto registers = [](const std::string& mem2, const std::string& end) {
+        std::string text = "10.00013" + end + "1" + end + mem2 + end;
+        for (int i = 0; i < 20; ++i) text += (i % 3 ? "0" : i % 2 ? "-2.25" : "1.#INF") + end;
+        return text;
+    };
+    const struct {
+        std::string name, text;
+        bool skipped;
+    } cases[] = {
+        {"dosdose.dat", registers("CAL-0042 step 7", "\r\n"), true},
+        {"DOSDOSE.DAT", registers("A7 10 10.00013", "\n"), true},
+        {"DosDose.Dat", "0\r\n-1\r\n", true},                            // short, but by its name
+        {"copy-of-registers.dat", registers("", "\r\n"), true},           // by its shape
+        {"copy-of-data.dat", registers("x", "\r\n").substr(10), false},  // a line short: no register file
+        {"dosdose.dat.bak", registers("x", "\r\n"), true},                // by its shape
+        {"dosdose.dat.bak", "0\r\n-1\r\n", false},                        // neither
+        {"dosdose.dat", "A7 10 10,00013\r\n", false},  // a data file whatever its name
+    };
+    for (const auto& c : cases) {
+        const std::string sub = make_scratch_dir();
+        const std::string path = sub + "/" + c.name;
+        write_file(path, c.text);
+        const ran r = run({path, good});
+        const std::string note = path + ": skipped: VORNAX's register exchange file, not a data file\n";
+        EXPECT_EQ(r.out.rfind(note, 0) == 0, c.skipped) << c.name << "\n" << r.out;
+        EXPECT_EQ(r.err, "") << c.name;
+        if (c.skipped) {
+            EXPECT_EQ(r.status, 0) << c.name;
+            EXPECT_EQ(r.out, note + good + ": 2 lines, 2 assets, 2 nominals, 0 errors, 0 warnings\n") << c.name;
+        } else {
+            EXPECT_NE(r.out.find("total of 2 files"), std::string::npos) << c.name << "\n" << r.out;
+        }
+    }
 }
 
 }  // namespace

@@ -60,13 +60,14 @@ PLANTED_FINDINGS = [
     'bad.dat:3: error: B3 at 5 has no value; its lookup stops here with "Can\'t get value."',
     'bad.dat:4: error: value "5.0V" of B4 at 5 is not a number; a unit glued to the number? write the number '
     'alone: 5.0',
-    "bad.dat:5: warning: a7 at 10.0 can never be found: a lookup of a7 at 10.0 takes line 1 "
-    "(nominal 10) first",
+    "bad.dat:5: error: a7 at 10.0 can never be found: a lookup of a7 at 10.0 takes line 1 "
+    "(nominal 10) first, which records the value 10.00013, not 9: every lookup of a7 at 10.0 delivers 10.00013; "
+    "delete the line that is out of date, or give each value its own nominal",
     "bad.dat:6: warning: line of 262 characters is read in pieces of 254: piece 2 starts at column "
     "255 and is read as a line for asset C2",
     "bad.dat:7: warning: a NUL character at column 7 ends the line; the text after it is never read",
     "bad.dat:9: warning: Ctrl-Z at column 7 ends the file; the 10 bytes after it are never read",
-    "bad.dat: 9 lines, 9 assets, 6 nominals, 3 errors, 4 warnings",
+    "bad.dat: 9 lines, 9 assets, 6 nominals, 4 errors, 3 warnings",
 ]
 
 
@@ -109,7 +110,7 @@ class Diagnostics(unittest.TestCase):
         self.assertEqual(status, 1)
         self.assertEqual(out.splitlines(), ["good.dat: 2 lines, 1 asset, 2 nominals, 0 errors, 0 warnings"]
                          + PLANTED_FINDINGS
-                         + ["total of 2 files: 11 lines, 10 assets, 8 nominals, 3 errors, 4 warnings"])
+                         + ["total of 2 files: 11 lines, 10 assets, 8 nominals, 4 errors, 3 warnings"])
 
         status, out, err = run_check(["good.dat", "none.dat", "sub"], self.folder)
         self.assertEqual(status, 2)
@@ -133,10 +134,14 @@ SHAPE_SAMPLES = [
     ("flawed-decimal-comma.dat", 1, 6, r"write \d"),
     ("flawed-comma-csv.dat", 1, 5, r"[Ww]rite "),
     ("flawed-semicolon.dat", 1, 4, r"save the file as \"Text \(Tab delimited\)\"|delete the row"),
-    ("flawed-quoted.dat", 1, 3, r"save the file without quotes"),
+    ("flawed-quoted.dat", 1, 4, r"save the file without quotes|write one line per asset and nominal"),
     ("flawed-utf16.dat", 1, 1, r"save it as \"Text \(Tab delimited\)\""),
     ("flawed-utf8-bom.dat", 1, 1, r"save the file as ANSI text"),
     ("flawed-editor-notes.dat", 1, 6, r"delete the|never read|type a plain blank|write the number alone"),
+    ("flawed-blank-groups.dat", 1, 5, r"is read with value [^;]+; .*: write \d"),
+    ("flawed-export-gaps.dat", 1, 4, r"is read with value [^;]+; .*(: write \d|Fill in the empty cell)|delete the row"),
+    ("flawed-invisible.dat", 1, 4, r"U\+[0-9A-F]{4} .* at column \d+.*(delete it|write \d|type the letters)|"
+                                   r"before \"C301\".*type a plain blank"),
 ]
 
 
@@ -188,6 +193,223 @@ class DataFileShapes(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
+# Numbers that a blank, a comma or an empty cell cuts in two, written with
+# each separator between cells: tallix takes a value that is not what the
+# writer meant, and the checker says which (the value tallix delivers) and
+# what to write.
+CELL_SEPARATORS = [" ", "\t", ", ", ","]
+
+# value as written, the value tallix takes, what to write
+CUT_VALUES = [
+    ("2 000.75", "2", "2000.75"),
+    ("1 000 000.2", "1", "1000000.2"),
+    ("-4 005", "-4", "-4005"),
+    ("2.00004 E-3", "2.00004", "2.00004E-3"),
+    ("5 e+01", "5", "5e+01"),
+    ("1.5 D2", "1.5", "1.5D2"),
+    ("2.5 x 10-2", "2.5", "2.5E-2"),
+    ("7 *10^-3", "7", "7E-3"),
+    ("10.5 05", "10.5", "10.505"),
+]
+
+
+def misread_lines():
+    """(file text, asset, nominal argument, value tallix takes, the end of
+    the finding: the number or line to write)."""
+    rows = []
+    for written, read, write in CUT_VALUES:
+        for sep in CELL_SEPARATORS:
+            rows.append(("R6%s%s%s%s\r\n" % (sep, write, sep, written), "R6", write, read, ": write " + write))
+            # At the nominal: the line as it should be.
+            first, rest = written.split(" ", 1)
+            rows.append(("R7%s%s %s%s%s\r\n" % (sep, first, rest, sep, write), "R7", first, None,
+                         ": write R7 %s %s" % (write, write)))
+    # Line by line, on lines that commas cut: a group led by a zero, a
+    # fraction after a group of three, a nominal cut too, a decimal comma
+    # with nothing before it.
+    for whole in ["20", "1", "-7"]:
+        for group in ["00041", "05", "0013"]:
+            meant = whole + "." + group
+            for shape in ["B7,%s,%s", "B7,%s, %s", "B7, %s,%s"]:
+                rows.append((shape % (meant, whole + "," + group) + "\r\n", "B7", meant, whole, ": write " + meant))
+    for value, write in [("2,000.75", "2000.75"), ("1,000,000.2", "1000000.2"), ("12,500.5", "12500.5")]:
+        rows.append(("R5,%s,%s\r\n" % (write, value), "R5", write, value.split(",")[0], ": write " + write))
+    for whole, fraction in [("0", "5"), ("1", "75"), ("3", "125")]:
+        rows.append(("B7,%s,%s,%s,%s0011\r\n" % (whole, fraction, whole, fraction), "B7", whole, fraction,
+                     ": write B7 %s.%s %s.%s0011" % (whole, fraction, whole, fraction)))
+    for digits in ["250031", "99987"]:
+        for sep in [" ", "\t"]:
+            rows.append(("B6%s0.%s%s,%s\r\n" % (sep, digits, sep, digits), "B6", "0." + digits, digits,
+                         ": write 0." + digits))
+    # An empty cell among the first three of an export.
+    for sep, name in [(",", "comma"), ("\t", "tab")]:
+        text = "".join(sep.join([a, n, n + ".00013", "x"]) + "\r\n" for a, n in [("A7", "10"), ("A8", "20"), ("A9", "30")])
+        rows.append((text + sep.join(["B8", "20", "", "0.00007"]) + "\r\n", "B8", "20", "0.00007",
+                     "Fill in the empty cell, or delete the line"))
+    return rows
+
+
+# Numbers that tallix refuses (a whole number glued by a lone comma to a
+# group that goes on as a number, on a line with blanks or tabs between
+# cells; quotes, parentheses, invisible characters): the checker names the
+# number to write. (cell as written, the token tallix reports, the end of
+# the finding)
+REFUSED_VALUES = [
+    ("1,000,000.2", "1,000,000.2", ": write 1000000.2"),
+    ("2,000.75", "2,000.75", ": write 2000.75"),
+    ("1,00027E+01", "1,00027E+01", ": write 1.00027E+01"),
+    ("5,5e3", "5,5e3", ": write 5.5e3"),
+    ("10,5V", "10,5V", ": write 10.5"),
+    ("-1,250.5", "-1,250.5", ": write -1250.5"),
+    ("(0,50001)", "(0", ": write -0.50001"),
+    ("(12.5)", "(12.5)", ": write -12.5"),
+    ('"10,5"', '"10', ": write 10.5"),
+    ("1\xa0000,5", "1\xa0000", ": write 1000.5"),
+    ("1'000.5", "1'000.5", ": write 1000.5"),
+    ("10.0\xad013", "10.0\xad013", ": write 10.0013"),
+    ("50,00%", "50,00%", ": write 50.00 if the value is meant in percent, or 0.5 as a fraction"),
+]
+
+
+class CutNumbers(unittest.TestCase):
+    def setUp(self):
+        self.folder = harness.scratch()
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def tallix_reads(self, text, asset, nominal):
+        """What tallix hands over for `asset` at `nominal` in the data file
+        `text`: (status, MEM as written, the first box's text or None)."""
+        harness.lay_out(self.folder, {"vornax.ini": cases.INI, "dosdose.dat": cases.DOSE, "x.dat": text})
+        run = run_tallix("vornax.ini x.dat %s %s" % (asset, nominal), self.folder)
+        mem = harness.read_bytes(os.path.join(self.folder, "dosdose.dat")).split(b"\r\n")[0].decode("latin-1")
+        return run.status, mem, run.boxes[0][1] if run.boxes else None
+
+    def findings(self, text):
+        harness.lay_out(self.folder, {"x.dat": text})
+        status, out, err = run_check(["x.dat"], self.folder)
+        self.assertEqual(err, "")
+        return status, out.splitlines()[:-1]
+
+    def test_a_misread_number_names_the_value_tallix_takes_and_what_to_write(self):
+        rows = misread_lines()
+        if driver().windows:
+            # Each start of the console checker under Wine costs seconds:
+            # there, a third of the tab-separated rows stand for the rest.
+            rows = [r for r in rows if "\t" in r[0]][::3]
+        for text, asset, nominal, value, write in rows:
+            with self.subTest(text=text):
+                status, found = self.findings(text)
+                self.assertEqual(status, 1, found)
+                line = [f for f in found if f.endswith(write)]
+                self.assertEqual(len(line), 1, found)
+                tallix_status, mem, box = self.tallix_reads(text, asset, nominal)
+                refused = re.match(r'x\.dat:\d+: error: value "([^"]*)" of %s at %s is not a number; ' %
+                                   (re.escape(asset), re.escape(nominal)), line[0])
+                if refused:
+                    # A value cell that only goes on the nominal: no number.
+                    self.assertEqual((tallix_status, box),
+                                     (1, '"%s" contains an invalid NR3 number.' % refused.group(1)))
+                    continue
+                self.assertRegex(line[0], r"^x\.dat:\d+: error: %s at %s is read with " %
+                                 (re.escape(asset), re.escape(nominal)))
+                # The value the finding names is the one tallix delivers.
+                named = re.search(r" value (\S+?)[;, ]", line[0]).group(1)
+                if value is not None:
+                    self.assertEqual(named, value)
+                self.assertEqual((tallix_status, box), (0, None), line[0])
+                self.assertEqual(float(mem), float(named), line[0])
+
+    def test_a_refused_number_names_the_number_to_write(self):
+        for written, token, write in REFUSED_VALUES:
+            for sep in [" ", "\t", ", "]:
+                for at in ["value", "nominal"]:
+                    if driver().windows and (sep, at) != ("\t", "value"):
+                        continue
+                    with self.subTest(written=written, sep=sep, at=at):
+                        text = ("A7%s10%s%s\r\n" if at == "value" else "A7%s%s%s10\r\n") % (
+                            (sep, sep, written) if at == "value" else (sep, written, sep)) + "A9 1 1\r\n"
+                        status, found = self.findings(text)
+                        self.assertEqual(status, 1, found)
+                        self.assertEqual(len(found), 1, found)
+                        what = 'value "%s" of A7 at 10' % token if at == "value" else 'nominal "%s"' % token
+                        self.assertTrue(found[0].startswith("x.dat:1: error: %s is not a number" % what), found[0])
+                        self.assertTrue(found[0].endswith(write), found[0])
+                        tallix_status, _, box = self.tallix_reads(text, "A7", "10")
+                        self.assertEqual(tallix_status, 1)
+                        self.assertEqual(box, '"%s" contains an invalid NR3 number.' % token)
+
+    def test_invisible_characters_in_an_asset_are_named_by_code_point_and_column(self):
+        for char, named in [("\xe2\x80\x8b", "U+200B zero-width space"), ("\xc2\xad", "U+00AD soft hyphen"),
+                            ("\xad", "U+00AD soft hyphen"), ("\xe2\x80\xaf", "U+202F narrow non-breaking space"),
+                            ("\xef\xac\x81", "U+FB01 ligature fi")]:
+            for asset, at in [("AB12", 4), ("A7", 0), ("C301", 2)]:
+                if driver().windows and asset != "C301":
+                    continue
+                with self.subTest(char=char, asset=asset, at=at):
+                    status, found = self.findings("%s%s%s\t10\t10.02\r\n" % (asset[:at], char, asset[at:]))
+                    self.assertEqual(status, 1)
+                    self.assertEqual(found, ["x.dat:1: error: %s at column %d is part of the asset \"%s%s%s\" to "
+                                             "tallix, so no lookup of %s finds this line; %s" %
+                                             (named, at + 1, asset[:at], char, asset[at:],
+                                              asset[:at] + ("fi" if "FB01" in named else "") + asset[at:],
+                                              "type the letters fi" if "FB01" in named else "delete it")])
+
+    def test_a_non_breaking_space_before_the_asset_names_the_asset(self):
+        for nbsp, bytes_named in [("\xa0", "byte A0"), ("\xc2\xa0", "bytes C2 A0")]:
+            for asset in ["AB12", "A7", "C301"]:
+                if driver().windows and asset != "A7":
+                    continue
+                with self.subTest(nbsp=nbsp, asset=asset):
+                    status, found = self.findings("%s%s 10 5\r\nA9 1 1\r\n" % (nbsp, asset))
+                    self.assertEqual(status, 0)
+                    self.assertEqual(found, ['x.dat:1: warning: a non-breaking space (U+00A0, %s) before "%s" is no '
+                                             'blank to tallix: the asset is read as "%s%s", so no lookup of %s finds '
+                                             'this line; type a plain blank or tab, or nothing'
+                                             % (bytes_named, asset, nbsp, asset, asset)])
+
+    def test_files_written_as_documented_stay_clean(self):
+        documented = [
+            "AB12,10,10.02,calibrated 2026\r\nAB12,11,11,3\r\n",
+            "A7\t\t10\t\t10.00013\r\nA7\t\t20\t\t20.5\r\nA8\t\t5\t\t5.01\r\n",
+            "AB12 ,10 ,10.02\r\nAB12 ,11 ,11.02\r\n",
+            "R1 10 10 100\r\nR1 20 20 7\r\n",
+            "C1 250 2.5D2\r\nC1 0.025 2.5e-2 x\r\n",
+            "A7 11 11.5,2026\r\nAB12 1,10\r\n",
+            "A7,10,10.00013,x\r\nA8,20,20.00013,x\r\nA9\t30\t\t30.5\r\n",
+        ]
+        for text in documented:
+            with self.subTest(text=text):
+                status, found = self.findings(text)
+                self.assertEqual((status, found), (0, []))
+
+
+class RegisterFileAmongDataFiles(unittest.TestCase):
+    def test_the_register_exchange_file_is_skipped_with_a_note(self):
+        folder = harness.scratch()
+        try:
+            for name in ["dosdose.dat", "DOSDOSE.DAT", "DosDose.dat"]:
+                with self.subTest(name=name):
+                    for old in os.listdir(folder):
+                        os.remove(os.path.join(folder, old))
+                    shutil.copy(os.path.join(SAMPLES, "dosdose.dat"), os.path.join(folder, name))
+                    shutil.copy(os.path.join(SAMPLES, "refs.dat"), folder)
+                    names = ["*.dat"] if driver().windows else sorted(os.listdir(folder))
+                    status, out, err = run_check(names, folder)
+                    self.assertEqual((status, err), (0, ""), out)
+                    lines = out.splitlines()
+                    self.assertIn("%s: skipped: VORNAX's register exchange file, not a data file" % name, lines)
+                    self.assertRegex(out, r"refs\.dat: \d+ lines, \d+ assets, \d+ nominals, 0 errors, 0 warnings\n")
+                    self.assertEqual(len(lines), 2, out)
+                    # Named alone, too.
+                    status, out, err = run_check([name], folder)
+                    self.assertEqual((status, out, err),
+                                     (0, "%s: skipped: VORNAX's register exchange file, not a data file\n" % name, ""))
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+
 class ReadmeExamples(unittest.TestCase):
     """The examples in the README are what the program prints."""
 
@@ -224,6 +446,24 @@ class ReadmeExamples(unittest.TestCase):
 
 
 class Usage(unittest.TestCase):
+    def test_lookup_arguments_in_another_order_are_refused_with_the_right_one(self):
+        for args, how in [(["refs.dat", "A7", "10"], 'the data file "refs.dat" last'),
+                          (["A7", "refs.dat", "10"], 'the data file "refs.dat" last'),
+                          (["vornax.ini", "refs.dat", "A7", "10"],
+                           "not tallix's INI FILE ASSET NOMINAL: no initialization file")]:
+            with self.subTest(args=args):
+                folder = harness.scratch()
+                try:
+                    harness.lay_out(folder, cases.STD)
+                    status, out, err = run_check(["--lookup"] + args, folder)
+                    self.assertEqual((status, out), (2, ""))
+                    self.assertEqual(err.splitlines()[0], "tallix-check: --lookup takes ASSET NOMINAL FILE, %s; "
+                                     "type: tallix-check --lookup A7 10 refs.dat" % how)
+                    status, out, err = run_check(["--lookup", "A7", "10", "refs.dat"], folder)
+                    self.assertEqual((status, out.splitlines()[-1], err), (0, "value: 10.00013", ""))
+                finally:
+                    shutil.rmtree(folder, ignore_errors=True)
+
     def test_usage_errors_go_to_standard_error_with_status_2(self):
         for args, problem in [([], "no data file given"), (["-q", "a.dat"], "unknown option '-q'"),
                               (["--lookup", "A7"], "--lookup takes ASSET NOMINAL FILE, 1 given")]:
@@ -243,7 +483,28 @@ class Usage(unittest.TestCase):
 
 
 def cut_like_tallix(args):
-    return [t for t in re.split("[ ,]+", args) if t]
+    """tallix's command-line cut: at every run of spaces and commas, except
+    that a whole-number nominal after a run that holds a space runs on over
+    a lone comma and a group that begins with a digit ("A7 0,5")."""
+    tokens, i, n, blank = [], 0, len(args), False
+    while len(tokens) < 4:
+        while i < n and args[i] in " ,":
+            blank = blank or args[i] == " "
+            i += 1
+        if i >= n:
+            break
+        start = i
+        while i < n and args[i] not in " ,":
+            i += 1
+        if len(tokens) == 3 and blank and re.fullmatch(r"[+-]?\d+", args[start:i]):
+            while i + 1 < n and args[i] == "," and args[i + 1].isdigit():
+                i += 1
+                while i < n and args[i] not in " ,":
+                    i += 1
+        tokens.append(args[start:i])
+        blank = i < n and args[i] == " "
+        i += 1
+    return tokens
 
 
 def agreeing_cases():
@@ -334,7 +595,11 @@ class LookupAgreesWithTallix(unittest.TestCase):
 # two arguments after vornax.ini and refs.dat. The cut line names what
 # tallix reads (None: the two arguments are taken as they are).
 CUT_ARGUMENTS = [
-    ("A7", "10,5", 'asset "A7" and nominal "10"; "5" is ignored'),
+    # A nominal with a decimal comma or thousands separators after a blank:
+    # one argument to tallix, and no number.
+    ("A7", "10,5", None),
+    ("A7", "1,000.5", None),
+    ("A7,0,5", "", 'asset "A7" and nominal "0"; "5 " is ignored'),
     ("A7,10", "5", 'asset "A7" and nominal "10"; "5" is ignored'),
     ("AB12", "5 10", 'asset "AB12" and nominal "5"; "10" is ignored'),
     ("AB12,", ",11", 'asset "AB12" and nominal "11"'),
