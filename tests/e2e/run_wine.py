@@ -486,7 +486,9 @@ class CheckerUnderWine(unittest.TestCase):
                              timeout=60)
         native = subprocess.run([NATIVE_CHECK] + names, cwd=self.folder, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
-        self.assertIn(b"total of %d files" % len(names), native.stdout)
+        # dosdose.dat, VORNAX's register file, is skipped with a note.
+        data_files = [n for n in names if n.lower() != "dosdose.dat"]
+        self.assertIn(b"total of %d files" % len(data_files), native.stdout)
         self.assertEqual(win.returncode, native.returncode)
         self.assertEqual(win.stdout.replace(b"\r\n", b"\n"), native.stdout)
 
