@@ -59,8 +59,10 @@ struct reach {
     bool own = false, some = false, infinite = false;
     const nominal_line* taker = nullptr;
     long long low = 0, high = -1;  // the finite sought nominals that match it
-    bool any() const { return own || some || infinite; }
 };
+
+// Whether any lookup reaches the line.
+bool reached(const reach& r) { return r.own || r.some || r.infinite; }
 
 // What the line's shape says before its cells are judged: a line lost to
 // the asset its writer meant says so once, and nothing more of an asset
@@ -152,7 +154,7 @@ void judge_minus_infinity(file_check& fc, const place& at, const asset_lines& a,
     const std::string range = r.low <= r.high ? " from " + exact_number(from_ordered(r.low)) + " to " +
                                                     exact_number(from_ordered(r.high))
                                               : std::string();
-    if (r.any()) {
+    if (reached(r)) {
         finding(fc, at, false,
                 what + " is found only by " + (r.some ? "lookups of " + pc.cells[0] + range +
                                                             ", whose tolerance reaches down to minus infinity"
@@ -180,7 +182,7 @@ void judge_taken(file_check& fc, const place& at, const piece_cells& pc, double 
     if (std::isinf(nominal) && nominal < 0) return;  // told by judge_minus_infinity
     if (r.own) return;
     const nominal_line& taker = *r.taker;
-    std::string text = what + (r.any() ? " is hidden:" : " can never be found:") + " a lookup of " + pc.cells[0] +
+    std::string text = what + (reached(r) ? " is hidden:" : " can never be found:") + " a lookup of " + pc.cells[0] +
                        " at " + pc.cells[1] + " takes " + place_text(taker.at) + " (nominal " + taker.token +
                        ") first";
     if (!other_value(nominal, v, r)) {
@@ -288,5 +290,5 @@ void check_piece(file_check& fc, const place& at, const std::string& text, const
     if (!judge_nominal(fc, at, a, pc, number, e, what)) return;
     const line_value v = value_of(pc, e);
     const reach r = judge_reach(fc, at, a, pc, nominal, v, what);
-    if (r.any()) judge_value(fc, at, pc, v, e, what, r);
+    if (reached(r)) judge_value(fc, at, pc, v, e, what, r);
 }

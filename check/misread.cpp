@@ -23,11 +23,14 @@ namespace {
 // A reading of a line's nominal and value, at least one of them joined.
 struct line_reading {
     joined nominal, value;
-    bool strong() const { return nominal.strong || value.strong; }
-    // Enough digits joined that nearness is no chance: three or more, or a
-    // decimal comma with nothing before it, which no column begins with.
-    bool telling() const { return nominal.added + value.added >= 3 || nominal.bare || value.bare; }
 };
+
+// Whether the reading's cells can only be one number.
+bool strong(const line_reading& r) { return r.nominal.strong || r.value.strong; }
+
+// Enough digits joined that nearness is no chance: three or more, or a
+// decimal comma with nothing before it, which no column begins with.
+bool telling(const line_reading& r) { return r.nominal.added + r.value.added >= 3 || r.nominal.bare || r.value.bare; }
 
 std::vector<line_reading> line_readings(const piece_cells& c) {
     std::vector<joined> nominals = joins_at(c, 1);
@@ -102,7 +105,7 @@ std::string misread_text(const piece_cells& c, const std::string& what, const li
     text += ": write " + fix_text(c, best);
     if (close) return text;
     for (const line_reading& r : readings)
-        if (r.strong() && r.nominal.written == best.nominal.written && r.value.written == best.value.written &&
+        if (strong(r) && r.nominal.written == best.nominal.written && r.value.written == best.value.written &&
             fix_text(c, r) != fix_text(c, best))
             return text + " or " + fix_text(c, r);
     return text;
@@ -132,9 +135,9 @@ bool joined_reading(const piece_cells& c, const std::string& what, std::string& 
         // A reading that can only be meant counts unless it lies far from
         // its nominal where tallix's reading lies near ("A7,250,250.6,9").
         const bool close = near(r.nominal.value, r.value.value);
-        const int rank = r.strong() && close                ? 3
-                         : close && read_far && r.telling() ? 2
-                         : r.strong() && !read_near         ? 1
+        const int rank = strong(r) && close                 ? 3
+                         : close && read_far && telling(r) ? 2
+                         : strong(r) && !read_near          ? 1
                                                             : 0;
         if (rank > 0 && before(r, rank, best, best_rank)) {
             best = &r;
