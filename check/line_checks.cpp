@@ -18,6 +18,7 @@
 
 namespace {
 
+// "line 3", or "line 3, piece 2" in a line longer than a piece.
 std::string place_text(const place& at) {
     std::string text = "line " + std::to_string(at.line);
     if (at.piece > 1) text += ", piece " + std::to_string(at.piece);

@@ -12,6 +12,7 @@
 
 namespace {
 
+// The warning of CRs without an LF that join what looks like two lines.
 std::string lone_cr_text(const file_check& fc) {
     const std::string line = std::to_string(fc.line);
     if (fc.crs_joining == 1)
