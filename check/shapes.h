@@ -6,6 +6,10 @@
 // shape is judged on the cells a lookup really reads (lookup/data_file.h),
 // and worded for the person who must mend the file: what tallix reads, and
 // what to write instead. Used by the checks of one data file (diagnose.cpp).
+// The cells and the survey are in shapes.cpp, the lines lost to their
+// writer's asset in lost_lines.cpp, the advice on a number tallix refuses in
+// number_advice.cpp, the misread numbers in misread.cpp, and the register
+// exchange file in register_file.cpp.
 #ifndef TALLIX_CHECK_SHAPES_H
 #define TALLIX_CHECK_SHAPES_H
 
