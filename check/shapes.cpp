@@ -4,7 +4,7 @@
 
 #include "exchange/exchange.h"
 #include "lookup/data_file.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <algorithm>
 #include <cerrno>
