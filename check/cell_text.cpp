@@ -4,7 +4,7 @@
 #include "check/cell_text.h"
 
 #include "lookup/data_file.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <cstring>
 

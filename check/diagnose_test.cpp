@@ -685,18 +685,17 @@ TEST(CheckDataFile, ManyNominalsOfOneAsset) {
     EXPECT_EQ(c.totals.nominals, 20001);  // the hidden one is found just above 19999
 }
 
-// What the search told, recorded instead of shown.
-std::string g_told;
-
-int record_report(const std::string& text, int, const char*, register_set&) {
-    g_told = text;
+// What the search told, recorded in the string its context points to
+// instead of shown.
+int record_report(void* context, const std::string& text, int, const char*, register_set&) {
+    *static_cast<std::string*>(context) = text;
     return OUTCOME_GIVE_UP;
 }
 
 // A place in the file as the search and the checker name it.
 using piece_key = std::pair<long, long>;  // line, piece
 
-struct lookup_result {
+struct search_seen {
     piece_key at{0, 0};
     bool found = false;
     std::string report;
@@ -862,8 +861,8 @@ std::vector<met_line> met_lines(const std::string& data) {
     return lines;
 }
 
-using lookup_fn = std::function<lookup_result(const std::string&, double)>;
-using tried_map = std::map<std::pair<std::string, double>, lookup_result>;
+using lookup_fn = std::function<search_seen(const std::string&, double)>;
+using tried_map = std::map<std::pair<std::string, double>, search_seen>;
 
 // Which lookups reach a line, as the checker tells it.
 void hold_reach(const std::vector<told>& all, const met_line& m, const std::vector<double>& stopping,
@@ -940,7 +939,7 @@ void hold_values(const std::vector<told>& all, const met_line& m, const lookup_f
         const std::size_t piece = x.find(", piece ", at);
         const piece_key taker{std::atol(x.c_str() + at),
                               piece < x.find(" (", at) ? std::atol(x.c_str() + piece + 8) : 1};
-        const lookup_result r = lookup(m.cells[0], m.nominal);
+        const search_seen r = lookup(m.cells[0], m.nominal);
         EXPECT_EQ(r.at, taker) << context;
         EXPECT_TRUE(r.found) << context;
         const std::size_t from = x.find("which records the value ") + 24;
@@ -952,7 +951,7 @@ void hold_values(const std::vector<told>& all, const met_line& m, const lookup_f
     } else if (m.has_value && std::isfinite(m.nominal) &&
                (says(all, m.at, "can never be found") || says(all, m.at, "is hidden"))) {
         // Not told as another value: the lookup at its nominal delivers the same.
-        const lookup_result r = lookup(m.cells[0], m.nominal);
+        const search_seen r = lookup(m.cells[0], m.nominal);
         EXPECT_TRUE(!r.found || r.mem == m.value) << r.mem << " " << context;
     }
     bool reached = m.number;
@@ -962,7 +961,7 @@ void hold_values(const std::vector<told>& all, const met_line& m, const lookup_f
         // "X at N is read with value V": a value taken though misread.
         const std::size_t at_value = t->text.find("value ", t->text.find(" is read with ")) + 6;
         const std::string named = t->text.substr(at_value, t->text.find_first_of(" ;", at_value) - at_value);
-        const lookup_result r = lookup(m.cells[0], m.nominal);
+        const search_seen r = lookup(m.cells[0], m.nominal);
         EXPECT_EQ(r.at, m.at) << context;
         EXPECT_EQ(format_number(r.mem), format_number(std::atof(named.c_str()))) << context;
     }
@@ -1007,19 +1006,23 @@ TEST(CheckDataFile, FindingsAgreeWithTheSearch) {
         write_file(path, data);
         std::FILE* f = std::fopen(path.c_str(), "rb");
         ASSERT_NE(f, nullptr);
-        std::map<std::pair<std::string, double>, lookup_result> tried;
+        std::map<std::pair<std::string, double>, search_seen> tried;
         auto lookup = [&](const std::string& asset, double nominal) {
             auto known = tried.find({asset, nominal});
             if (known != tried.end()) return known->second;
             std::fseek(f, 0, SEEK_SET);
             register_set rs;
             search_stop stop;
-            g_told.clear();
-            lookup_result r;
-            r.found = search_data_file_at({"random.dat", f, asset.c_str(), nominal, nullptr, record_report}, rs,
-                                          stop) == OUTCOME_FOUND;
+            search_seen r;
+            search_request q;
+            q.data_path = "random.dat";
+            q.file = f;
+            q.asset = asset.c_str();
+            q.nominal = nominal;
+            q.report = record_report;
+            q.report_context = &r.report;
+            r.found = search_data_file(q, rs, stop) == OUTCOME_FOUND;
             r.at = {stop.line, stop.piece};
-            r.report = g_told;
             r.mem = rs.MEM;
             tried[{asset, nominal}] = r;
             return r;

@@ -4,23 +4,42 @@
 #include "check/check.h"
 
 #include "exchange/exchange.h"
-#include "lookup/lookup.h"
-#include "lookup/search.h"
+#include "lookup/run.h"
 
 #include <cstring>
 
 namespace {
 
-// The text of the failure the search would have shown. The search takes
-// its reporter as a plain function, so the text waits here; one lookup
-// runs at a time.
-std::string g_reported;
-
-// Records the text and gives up, as an operator pressing Cancel would; no
-// register is written and no box is shown.
-int record_report(const std::string& text, int, const char*, register_set&) {
-    g_reported = text;
+// The hooks of a lookup that writes no registers and shows no box: the text
+// of a failure is recorded in the context (a std::string) and the run gives
+// up, as an operator pressing Cancel would.
+int record(void* context, const std::string& text, int, const char*, register_set&) {
+    *static_cast<std::string*>(context) = text;
     return OUTCOME_GIVE_UP;
+}
+
+int record_early(void* context, const std::string& text, int, const char*) {
+    *static_cast<std::string*>(context) = text;
+    return OUTCOME_GIVE_UP;
+}
+
+// The registers start as a fresh record and go nowhere.
+int fresh_registers(void*, const char*, register_set& rs) {
+    rs = register_set();
+    return 1;
+}
+
+int keep_registers(void*, const char*, const register_set&) { return 1; }
+
+lookup_hooks recording_hooks(std::string& told) {
+    lookup_hooks h;
+    h.context = &told;
+    h.report = record;
+    h.report_early = record_early;
+    h.read_registers = fresh_registers;
+    h.write_registers = keep_registers;
+    h.count_lines = 1;
+    return h;
 }
 
 // The piece as read, with control characters other than tab made visible
@@ -88,21 +107,15 @@ int explain_lookup(const char* asset_given, const char* nominal_given, const cha
     const int count = cut_arguments(text, cut) - 2;
     const char* const args[2] = {cut[2], cut[3]};
     tell_cut(given, text, before.size(), asset_given, nominal_given, args, count, out);
-    if (count < 2) return tell_failure(out, count == 0 ? "Asset number required!" : "Nominal value required!");
-    const char* const asset = args[0];
-    const char* const nominal_text = args[1];
 
-    double nominal = 0;
-    if (!nr3_value(nominal_text, std::strlen(nominal_text), nominal))
-        return tell_failure(out, invalid_number_text(nominal_text, std::strlen(nominal_text)));
+    // The lookup tallix runs, on the data file given and what tallix reads
+    // of asset and nominal; there is no initialization file.
+    const char* const run_args[4] = {nullptr, data_path, args[0], args[1]};
+    std::string told;
+    lookup_result result;
+    const int status = run_lookup(run_args, 2 + count, recording_hooks(told), result);
 
-    // The attempt tallix makes, a data file that changes on the way read
-    // again as tallix reads it.
-    register_set rs;
-    search_stop stop;
-    g_reported.clear();
-    const int outcome = search_data_path({data_path, nullptr, asset, nominal, nullptr, record_report}, rs, stop);
-
+    const search_stop& stop = result.stop;
     if (stop.line > 0) {
         out += data_path;
         out += ':';
@@ -114,9 +127,9 @@ int explain_lookup(const char* asset_given, const char* nominal_given, const cha
         out += visible(stop.text);
         out += '\n';
     }
-    if (outcome != OUTCOME_FOUND) return tell_failure(out, g_reported);
+    if (status != 0) return tell_failure(out, told);
     out += "value: ";
-    append_number(out, rs.MEM);
+    append_number(out, result.mem);
     out += '\n';
     return 0;
 }

@@ -3,7 +3,7 @@
 #include "check/check.h"
 #include "check/shapes.h"
 
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 #include "platform/platform.h"
 
 #include <cerrno>

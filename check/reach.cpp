@@ -3,7 +3,7 @@
 // doubles they overflow to infinity, and rounding decides each end.
 #include "check/reach.h"
 
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <algorithm>
 #include <cfloat>

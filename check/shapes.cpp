@@ -10,7 +10,7 @@
 
 #include "exchange/exchange.h"
 #include "lookup/data_file.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <cerrno>
 #include <memory>

@@ -3,7 +3,7 @@
 // each separator between cells, and told with the number to write.
 #include "check/shapes.h"
 #include "exchange/exchange.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <gtest/gtest.h>
 

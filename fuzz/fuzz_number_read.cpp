@@ -3,7 +3,7 @@
 // rounded one, for the strtod and the atof reader alike.
 #include "exchange/exchange.h"
 #include "fuzz/number_model.h"
-#include "lookup/lookup.h"
+#include "lookup/search.h"
 
 #include <cstdint>
 #include <cstdio>

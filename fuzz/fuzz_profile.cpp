@@ -5,7 +5,7 @@
 #include "exchange/exchange.h"
 #include "exchange/host_ini.h"
 #include "fuzz/fuzz_scratch.h"
-#include "lookup/lookup.h"
+#include "lookup/run.h"
 #include "platform/platform.h"
 
 #include <cstdint>

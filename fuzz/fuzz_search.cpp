@@ -26,10 +26,9 @@
 
 namespace {
 
-std::vector<std::string> g_reports;
-
-int record_report(const std::string& text, int, const char*, register_set&) {
-    g_reports.push_back(text);
+// Records what the search tells in the texts its context points to.
+int record_report(void* context, const std::string& text, int, const char*, register_set&) {
+    static_cast<std::vector<std::string>*>(context)->push_back(text);
     return OUTCOME_GIVE_UP;
 }
 
@@ -52,22 +51,30 @@ bool search_agrees(const std::string& body, const std::string& asset, double nom
     if (!f) std::abort();
     register_set rs;
     rs.MEM = 3;
-    g_reports.clear();
+    std::vector<std::string> reports;
     search_stop stop;
-    const int outcome = search_data_file_at(
-        {"refs.dat", f, asset.c_str(), nominal, "vornax.ini", record_report, count_lines}, rs, stop);
+    search_request q;
+    q.data_path = "refs.dat";
+    q.file = f;
+    q.asset = asset.c_str();
+    q.nominal = nominal;
+    q.ini_path = "vornax.ini";
+    q.report = record_report;
+    q.report_context = &reports;
+    q.count_lines = count_lines;
+    const int outcome = search_data_file(q, rs, stop);
     std::fclose(f);
     bool same = outcome == (want.found ? OUTCOME_FOUND : OUTCOME_GIVE_UP) && model::same_bits(rs.MEM, want.mem) &&
                 stop.line == (count_lines ? want.line : 0) && stop.piece == want.piece &&
                 stop.text == want.stop_text;
-    if (want.report.empty()) same = same && g_reports.empty();
-    else same = same && g_reports.size() == 1 && g_reports[0] == want.report;
+    if (want.report.empty()) same = same && reports.empty();
+    else same = same && reports.size() == 1 && reports[0] == want.report;
     if (!same)
         std::fprintf(stderr,
                      "search (lines %s): outcome %d MEM %.17g stop %ld/%ld report \"%s\"; "
                      "model: %d %.17g %ld/%ld \"%s\"\n",
                      count_lines ? "counted" : "not counted", outcome, rs.MEM, stop.line, stop.piece,
-                     g_reports.empty() ? "" : g_reports[0].c_str(), want.found ? 1 : 2, want.mem, want.line,
+                     reports.empty() ? "" : reports[0].c_str(), want.found ? 1 : 2, want.mem, want.line,
                      want.piece, want.report.c_str());
     return same && stop.text.size() <= DATA_LINE_LIMIT;
 }

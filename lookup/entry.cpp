@@ -1,7 +1,7 @@
-// The tool's entry: cut the command line into its four arguments and start
-// the lookup, or tell the operator which argument is missing.
+// The tool's entry: cut the command line into its four arguments and run
+// the lookup on them with tallix's hooks (dosdose.dat and the operator).
 #include "lookup/data_file.h"
-#include "lookup/lookup.h"
+#include "lookup/run.h"
 #include "platform/platform.h"
 
 namespace {
@@ -39,16 +39,6 @@ int tallix_entry(const char* command_line) {
     std::string text = command_line ? command_line : "";
     const char* args[4];
     const int count = cut_arguments(text, args);
-
-    static const char* const missing[4] = {
-        "VORNAX initialization file name required!",
-        "Data file name required!",
-        "Asset number required!",
-        "Nominal value required!",
-    };
-    if (count < 4) {
-        report_before_registers(missing[count], 0, args[0]);
-        return 1;
-    }
-    return run_lookup(args[0], args[1], args[2], args[3]);
+    lookup_result result;
+    return run_lookup(args, count, operator_hooks(), result);
 }

@@ -1,5 +1,5 @@
 // The command line and whole lookup runs, with scripted message boxes.
-#include "lookup/search.h"
+#include "lookup/run.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -39,8 +39,8 @@ bool file_changed(const lookup_request& q) {
 }
 
 int tell(const lookup_request& q, const std::string& text, register_set& rs) {
-    if (file_changed(q)) return OUTCOME_FILE_CHANGED;
-    return q.asked.report(text, 1, q.asked.ini_path, rs);
+    if (file_changed(q)) return SEARCH_FILE_CHANGED;
+    return q.asked.report(q.asked.report_context, text, 1, q.asked.ini_path, rs);
 }
 
 constexpr int GO_ON = PIECE_GO_ON;  // the piece says nothing: search on
@@ -88,7 +88,7 @@ int examine_piece(const candidate_piece& c, const lookup_request& q, register_se
     token = next_data_cell(cells, n);
     if (!token) return tell(q, "Can't get value.", rs);
     if (cut_off(c, token, n)) return tell(q, cut_cell_text(token, n, cut_column), rs);
-    if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? OUTCOME_FILE_CHANGED : OUTCOME_FOUND;
+    if (nr3_value(token, n, rs.MEM)) return file_changed(q) ? SEARCH_FILE_CHANGED : OUTCOME_FOUND;
     return tell(q, invalid_number_text(token, n), rs);
 }
 
@@ -99,31 +99,26 @@ int examine(const candidate_piece& c, void* context) {
 
 }  // namespace
 
-int search_data_file(const char* data_path, std::FILE* file, const char* asset,
-                     double nominal, const char* ini_path, register_set& rs) {
-    search_stop stop;
-    return search_data_file_at({data_path, file, asset, nominal, ini_path, report_error, 0}, rs, stop);
-}
-
-int search_data_path(search_request q, register_set& rs, search_stop& stop) {
+int lookup_attempt(search_request q, register_set& rs, search_stop& stop) {
     unsigned pause_ms = 50;
     for (int reads = 1;; ++reads) {
         errno = 0;
         q.file = platform_open_disk_file(q.data_path);
         if (!q.file) {
             const int error_number = errno;
-            return q.report(open_failure_text(q.data_path, error_number), 1, q.ini_path, rs);
+            return q.report(q.report_context, open_failure_text(q.data_path, error_number), 1, q.ini_path, rs);
         }
-        const int outcome = search_data_file_at(q, rs, stop);
+        const int outcome = search_data_file(q, rs, stop);
         std::fclose(q.file);
-        if (outcome != OUTCOME_FILE_CHANGED) return outcome;
-        if (reads == DATA_FILE_READS) return q.report(open_failure_text(q.data_path, EBUSY), 1, q.ini_path, rs);
+        if (outcome != SEARCH_FILE_CHANGED) return outcome;
+        if (reads == DATA_FILE_READS)
+            return q.report(q.report_context, open_failure_text(q.data_path, EBUSY), 1, q.ini_path, rs);
         platform_pause(pause_ms);
         pause_ms *= 2;
     }
 }
 
-int search_data_file_at(const search_request& asked, register_set& rs, search_stop& stop) {
+int search_data_file(const search_request& asked, register_set& rs, search_stop& stop) {
     stop = search_stop();
     lookup_request q{asked, false, {}};
     q.versioned = platform_file_version(asked.file, q.before) == 1;

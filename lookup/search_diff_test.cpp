@@ -42,22 +42,28 @@ std::ostream& operator<<(std::ostream& os, const result& r) {
     return os;
 }
 
-std::vector<std::string>* g_texts = nullptr;
-
-int record(const std::string& text, int, const char*, register_set&) {
-    g_texts->push_back(text);
+// Records what the search tells in the texts its context points to.
+int record(void* context, const std::string& text, int, const char*, register_set&) {
+    static_cast<std::vector<std::string>*>(context)->push_back(text);
     return OUTCOME_GIVE_UP;
 }
 
 result search_in(std::FILE* f, const char* asset, double nominal, int count_lines) {
     result r;
-    g_texts = &r.texts;
     register_set rs;
     rs.MEM = 3;
     search_stop stop;
-    r.outcome = search_data_file_at({"refs.dat", f, asset, nominal, "vornax.ini", record, count_lines}, rs, stop);
+    search_request q;
+    q.data_path = "refs.dat";
+    q.file = f;
+    q.asset = asset;
+    q.nominal = nominal;
+    q.ini_path = "vornax.ini";
+    q.report = record;
+    q.report_context = &r.texts;
+    q.count_lines = count_lines;
+    r.outcome = search_data_file(q, rs, stop);
     std::fclose(f);
-    g_texts = nullptr;
     r.mem = rs.MEM;
     r.line = stop.line;
     r.piece = stop.piece;

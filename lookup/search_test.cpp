@@ -118,6 +118,24 @@ struct search_case {
     std::vector<std::string> texts;  // the boxes shown, in order
 };
 
+// The search as tallix makes it: failures told to the operator through
+// report_error, which saves the registers first.
+int ask_operator(void*, const std::string& text, int retryable, const char* ini_path, register_set& rs) {
+    return report_error(text, retryable, ini_path, rs);
+}
+
+int search_as_tallix(const char* data_path, std::FILE* f, const char* asset, double nominal, const char* ini_path,
+                     register_set& rs, search_stop& stop) {
+    search_request q;
+    q.data_path = data_path;
+    q.file = f;
+    q.asset = asset;
+    q.nominal = nominal;
+    q.ini_path = ini_path;
+    q.report = ask_operator;
+    return search_data_file(q, rs, stop);
+}
+
 struct SearchTest : ::testing::Test {
     std::string dir = make_scratch_dir();
     std::string ini = write_host_ini(dir);
@@ -129,7 +147,8 @@ struct SearchTest : ::testing::Test {
         register_set rs;
         ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
         std::FILE* f = std::fopen((dir + "/refs.dat").c_str(), "rb");
-        int outcome = search_data_file("refs.dat", f, c.asset, c.nominal, ini.c_str(), rs);
+        search_stop stop;
+        int outcome = search_as_tallix("refs.dat", f, c.asset, c.nominal, ini.c_str(), rs, stop);
         std::fclose(f);
         EXPECT_EQ(outcome, c.outcome) << c.name;
         EXPECT_EQ(rs.MEM, c.mem) << c.name;
@@ -217,7 +236,8 @@ TEST_F(SearchTest, AReadErrorIsToldLikeAFailedOpen) {
     ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
     std::FILE* f = std::fopen(dir.c_str(), "rb");
     if (!f) GTEST_SKIP() << "a folder cannot be opened as a file here";
-    EXPECT_EQ(search_data_file("refs", f, "AB12", 10, ini.c_str(), rs), OUTCOME_GIVE_UP);
+    search_stop stop;
+    EXPECT_EQ(search_as_tallix("refs", f, "AB12", 10, ini.c_str(), rs, stop), OUTCOME_GIVE_UP);
     std::fclose(f);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, "Can't open \"refs\".  errno = 21.");
@@ -271,7 +291,7 @@ TEST_F(SearchTest, TellsWhereItStopped) {
         ASSERT_EQ(get_dose(ini.c_str(), rs, 0), 1);
         std::FILE* f = std::fopen((dir + "/refs.dat").c_str(), "rb");
         search_stop stop;
-        search_data_file_at({"refs.dat", f, "AB12", 10, ini.c_str()}, rs, stop);
+        search_as_tallix("refs.dat", f, "AB12", 10, ini.c_str(), rs, stop);
         std::fclose(f);
         EXPECT_EQ(stop.line, c.line) << c.data;
         EXPECT_EQ(stop.piece, c.piece) << c.data;

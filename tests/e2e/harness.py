@@ -101,12 +101,19 @@ def _file_size_limit(fill_disk, file_size_limit, without_root=False):
 
 
 class Run:
-    """One finished run: exit status and the boxes shown (caption, text, buttons)."""
+    """One finished run of tallix, natively or under Wine: its exit status,
+    the boxes shown as (caption, text, buttons) in order (None when a run
+    under Wine had no display to show them on), and what the program or
+    Wine printed, for the messages of failed tests."""
 
-    def __init__(self, status, boxes, stderr):
+    def __init__(self, status, boxes, log):
         self.status = status
         self.boxes = boxes
-        self.stderr = stderr
+        self.log = log
+
+    @property
+    def captions(self):
+        return None if self.boxes is None else [b[0] for b in self.boxes]
 
 
 def run_tallix(tallix, args, folder, boxes, fill_disk=False, argv=None, file_size_limit=None,

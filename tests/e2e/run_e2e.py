@@ -18,14 +18,11 @@ import e2e_main  # noqa: E402
 import harness  # noqa: E402
 import table  # noqa: E402
 
-TALLIX = None
-
-
 class TableCases(unittest.TestCase):
     """Every case of the shared table against the native program."""
 
 
-table.add_cases(TableCases, lambda: drivers.Native(TALLIX))
+table.add_cases(TableCases, drivers.current)
 
 
 class Terminal(unittest.TestCase):
@@ -40,7 +37,7 @@ class Terminal(unittest.TestCase):
 
     def answer(self, text):
         import subprocess
-        p = subprocess.run([TALLIX, "vornax.ini", "refs.dat", "A7", "10"], cwd=self.folder,
+        p = subprocess.run([drivers.program("tallix"), "vornax.ini", "refs.dat", "A7", "10"], cwd=self.folder,
                            input=text.encode(), capture_output=True, timeout=20)
         return p.returncode, p.stderr.decode().splitlines()
 
@@ -65,7 +62,7 @@ class InstalledProgram(unittest.TestCase):
 
     def test_installed_readme_is_the_users_and_the_samples_show_a_lookup(self):
         import subprocess
-        build = os.path.dirname(os.path.dirname(TALLIX))
+        build = os.path.dirname(os.path.dirname(drivers.program("tallix")))
         if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
             self.skipTest("tallix is not in a CMake build tree")
         prefix = harness.scratch()
@@ -92,7 +89,7 @@ class InstalledProgram(unittest.TestCase):
                     shutil.copy(os.path.join(prefix, docs, "samples", name), folder)
                 tallix = [os.path.join(prefix, n) for n in installed if os.path.basename(n) == "tallix"][0]
                 run = harness.run_tallix(tallix, "vornax.ini refs.dat A7 10", folder, [])
-                self.assertEqual(run.status, 0, run.stderr)
+                self.assertEqual(run.status, 0, run.log)
                 lines = harness.read_bytes(os.path.join(folder, "dosdose.dat")).split(b"\r\n")
                 self.assertEqual(lines[:2], [b"10.00013", b"1"])
             finally:

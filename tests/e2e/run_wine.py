@@ -13,7 +13,6 @@ word for word (caption, text, buttons) and answered while the files are
 mended; the boxes are compared with the table and with those of the native
 program run on the same files, byte for byte.
 """
-import argparse
 import os
 import re
 import shutil
@@ -32,16 +31,13 @@ import test_check  # noqa: E402
 import test_faults  # noqa: E402
 import wine_driver  # noqa: E402
 
-EXE = None
-NATIVE = None
-HOLD = None
-UNIT = None
-ZIP = None
-CHECK_EXE = None
-NATIVE_CHECK = None
-ARTIFACTS = None
-SESSION = None
 SOURCE_DIR = harness.SOURCE_DIR
+
+
+def session():
+    """The Wine session of this run: its prefix and display."""
+    return drivers.current().session
+
 
 # DLLs every Windows has; anything else beside tallix.exe would have to ship with it.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "msvcrt.dll", "advapi32.dll", "ntdll.dll", "gdi32.dll",
@@ -68,12 +64,8 @@ def headless_case(case):
 def windows_wording(case, boxes):
     """The native program's boxes, with the texts the table says Windows
     words otherwise (an error number both systems name differently)."""
-    out = []
-    for i, (caption, text, buttons) in enumerate(boxes):
-        if i < len(case.boxes) and case.boxes[i].text_win and text == case.boxes[i].text:
-            text = case.boxes[i].text_win
-        out.append((caption, text, buttons))
-    return out
+    return [(caption, drivers.worded(case.boxes[i], text, True) if i < len(case.boxes) else text, buttons)
+            for i, (caption, text, buttons) in enumerate(boxes)]
 
 
 def dos_attributes(folder, env):
@@ -99,22 +91,14 @@ def native_boxes(case):
     try:
         harness.lay_out(folder, case.files)
         harness.age_files(folder, case.stale)
-        return harness.run_tallix(NATIVE, case.args, folder, case.boxes).boxes
+        return harness.run_tallix(drivers.program("native"), case.args, folder, case.boxes).boxes
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
 
-class WineGroup(unittest.TestCase):
-    """Each group starts with a wineserver of its own: the first program of a
-    session decides whether Wine's desktop has a display."""
-
-    @classmethod
-    def setUpClass(cls):
-        SESSION.end_wineserver()
-
-    @classmethod
-    def tearDownClass(cls):
-        SESSION.end_wineserver()
+class WineGroup(drivers.SuiteCase):
+    """Tests of the Windows programs only; each class, as every class of the
+    shared suites, starts with a wineserver of its own."""
 
 
 class Headless(WineGroup):
@@ -127,13 +111,13 @@ class Answered(WineGroup):
 
 def wine(answered=True):
     """The Windows programs of this run under the session's Wine."""
-    return drivers.Wine(SESSION, EXE, CHECK_EXE, answered)
+    return drivers.Wine(session(), drivers.program("exe"), drivers.program("check"), answered)
 
 
 def _also_native(test, case):
     """Where a native build is given, the boxes the Windows program shows are
     also those the native program shows for the same case."""
-    if not NATIVE:
+    if not drivers.program("native"):
         return None
     return lambda run: test.assertEqual(run.boxes, windows_wording(case, native_boxes(case)), run.log)
 
@@ -153,7 +137,7 @@ class WindowsOnly(WineGroup):
     runs mix here, so each test has a wineserver of its own."""
 
     def setUp(self):
-        SESSION.end_wineserver()
+        session().end_wineserver()
 
     def test_relative_ini_is_read_from_the_current_folder_not_the_windows_folder(self):
         # The prefix has a valid decoy vornax.ini in C:\windows, with its own
@@ -188,7 +172,7 @@ class WindowsOnly(WineGroup):
             ini = cases.INI.replace("user_data_dir=", "user_data_dir=" + exch + "\\")
             harness.lay_out(folder, {"vornax.ini": ini, "exch/dosdose.dat": cases.DOSE,
                                      "refs.dat": cases.STD["refs.dat"]})
-            run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat AB12 10", folder)
+            run = wine_driver.run_headless(session(), drivers.program("exe"), "vornax.ini refs.dat AB12 10", folder)
             self.assertEqual(run.status, 0, run.log)
             self.assertEqual(harness.read_bytes(os.path.join(folder, "exch", "dosdose.dat")),
                              cases.dose("10.02", "1").encode())
@@ -210,7 +194,7 @@ class WindowsOnly(WineGroup):
                 ini = cases.INI.replace("user_data_dir=", "user_data_dir=" + exch)
                 harness.lay_out(folder, {"vornax.ini": ini, deep + "/dosdose.dat": cases.DOSE,
                                          "refs.dat": cases.STD["refs.dat"]})
-                run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat AB12 10", folder)
+                run = wine_driver.run_headless(session(), drivers.program("exe"), "vornax.ini refs.dat AB12 10", folder)
                 self.assertEqual(run.status, 0, "%d: %s" % (length, run.log))
                 self.assertEqual(harness.read_bytes(os.path.join(folder, deep, "dosdose.dat")),
                                  cases.dose("10.02", "1").encode(), length)
@@ -224,26 +208,26 @@ class WindowsOnly(WineGroup):
         folder = harness.scratch()
         try:
             harness.lay_out(folder, cases.STD)
-            if not set_dos_attribute(folder, "h", SESSION.env()):
+            if not set_dos_attribute(folder, "h", session().env()):
                 self.skipTest("no DOS attributes on this file system")
-            run = wine_driver.run_headless(SESSION, EXE, "vornax.ini refs.dat A7 10", folder)
+            run = wine_driver.run_headless(session(), drivers.program("exe"), "vornax.ini refs.dat A7 10", folder)
             self.assertEqual(run.status, 0, run.log)
             self.assertEqual(harness.read_bytes(os.path.join(folder, "dosdose.dat")),
                              cases.dose("10.00013", "1").encode())
-            self.assertIn("H", dos_attributes(folder, SESSION.env()),
+            self.assertIn("H", dos_attributes(folder, session().env()),
                           "the rewritten dosdose.dat lost its hidden attribute")
         finally:
             shutil.rmtree(folder, ignore_errors=True)
 
     def test_screenshot_of_a_real_box(self):
-        if not ARTIFACTS:
+        if not drivers.program("artifacts"):
             self.skipTest("no artifacts folder given")
         folder = harness.scratch()
         shots = []
 
         def shoot(i):
-            path = os.path.join(ARTIFACTS, "wine-retry-box.png")
-            if SESSION.screenshot(path):
+            path = os.path.join(drivers.program("artifacts"), "wine-retry-box.png")
+            if session().screenshot(path):
                 shots.append(path)
 
         try:
@@ -253,7 +237,7 @@ class WindowsOnly(WineGroup):
             # every answered case. One more try when a loaded machine let the
             # run end before its box was seen.
             for _ in range(2):
-                run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", folder, [box], shoot)
+                run = wine_driver.run_answered(session(), drivers.program("exe"), "vornax.ini refs.dat A7 10", folder, [box], shoot)
                 if run.captions:
                     break
                 harness.lay_out(folder, cases.with_files(refs_dat=None))
@@ -277,7 +261,7 @@ class Holders(WineGroup):
     PUT_DOSE_FAILED = ("TALLIX Internal Error", "Function <put_dose> failed!", "OK")
 
     def setUp(self):
-        if not HOLD:
+        if not drivers.program("hold"):
             self.skipTest("no tallix_hold.exe given")
         self.folder = harness.scratch()
         harness.lay_out(self.folder, cases.STD)
@@ -293,15 +277,15 @@ class Holders(WineGroup):
     def hold(self, share, seconds, name="dosdose.dat", after="dosdose~*"):
         """Holds `name` sharing `share` for `seconds`, counted from when a
         file matching `after` appears (None: at once)."""
-        self.holder = subprocess.Popen(["wine", HOLD, name, share, str(seconds)] + ([after] if after else []),
-                                       cwd=self.folder, env=SESSION.env(SESSION.display),
+        self.holder = subprocess.Popen(["wine", drivers.program("hold"), name, share, str(seconds)] + ([after] if after else []),
+                                       cwd=self.folder, env=session().env(session().display),
                                        stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                        stderr=subprocess.DEVNULL)
         first = self.holder.stdout.readline().decode("latin-1").strip()
         self.assertEqual(first, "held")
 
     def set_attribute(self, letter):
-        if not set_dos_attribute(self.folder, letter, SESSION.env(SESSION.display)):
+        if not set_dos_attribute(self.folder, letter, session().env(session().display)):
             self.skipTest("no DOS attributes on this file system")
 
     def lookup(self, boxes, status, contents, in_place, bound):
@@ -312,7 +296,7 @@ class Holders(WineGroup):
         old = harness.read_bytes(self.dose)
         inode = os.stat(self.dose).st_ino
         started = time.monotonic()
-        run = wine_driver.run_answered(SESSION, EXE, "vornax.ini refs.dat A7 10", self.folder,
+        run = wine_driver.run_answered(session(), drivers.program("exe"), "vornax.ini refs.dat A7 10", self.folder,
                                        [cases.Box(*b, answer="ok") for b in boxes])
         took = time.monotonic() - started
         self.assertEqual(run.boxes, boxes, run.log)
@@ -359,7 +343,7 @@ class Holders(WineGroup):
         self.lookup([], 0, "new", True, 8)
         self.holder.kill()
         self.holder.wait()
-        self.assertIn("H", dos_attributes(self.folder, SESSION.env(SESSION.display)))
+        self.assertIn("H", dos_attributes(self.folder, session().env(session().display)))
 
 
 class Executable(unittest.TestCase):
@@ -369,9 +353,9 @@ class Executable(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         objdump = shutil.which("x86_64-w64-mingw32-objdump") or "objdump"
-        cls.dump = subprocess.run([objdump, "-p", EXE], stdout=subprocess.PIPE, check=True,
+        cls.dump = subprocess.run([objdump, "-p", drivers.program("exe")], stdout=subprocess.PIPE, check=True,
                                   timeout=60).stdout.decode("latin-1")
-        with open(EXE, "rb") as f:
+        with open(drivers.program("exe"), "rb") as f:
             cls.image = f.read()
 
     def test_pe32_plus_gui_subsystem(self):
@@ -405,15 +389,15 @@ class Executable(unittest.TestCase):
         self.assertRegex(manifest, r'name="Microsoft.Windows.Common-Controls"\s+version="6\.0\.0\.0"')
 
     def test_zip_holds_the_program_the_readme_and_the_samples_with_no_folder_around_them(self):
-        if not ZIP:
+        if not drivers.program("zip"):
             self.skipTest("no ZIP given")
         import zipfile
-        with zipfile.ZipFile(ZIP) as z:
+        with zipfile.ZipFile(drivers.program("zip")) as z:
             # Extracted into C:\VORNAX\TALLIX, tallix.exe is C:\VORNAX\TALLIX\tallix.exe.
             names = sorted(n for n in z.namelist() if not n.endswith("/"))
             samples = sorted("samples/" + n for n in os.listdir(os.path.join(SOURCE_DIR, "samples")))
             self.assertEqual(names, sorted(["README.md", "tallix.exe", "tallix-check.exe"] + samples))
-            for name, path in (("tallix.exe", EXE), ("tallix-check.exe", CHECK_EXE)):
+            for name, path in (("tallix.exe", drivers.program("exe")), ("tallix-check.exe", drivers.program("check"))):
                 if path:
                     with open(path, "rb") as f:
                         self.assertEqual(z.read(name), f.read(), name)
@@ -433,7 +417,7 @@ class CheckerUnderWine(unittest.TestCase):
     exactly what the native checker prints."""
 
     def setUp(self):
-        if not CHECK_EXE or not NATIVE_CHECK:
+        if not drivers.program("check") or not drivers.program("native-check"):
             self.skipTest("no tallix-check.exe or native tallix-check given")
         self.folder = harness.scratch()
         for name in os.listdir(os.path.join(SOURCE_DIR, "samples")):
@@ -443,23 +427,23 @@ class CheckerUnderWine(unittest.TestCase):
         shutil.rmtree(self.folder, ignore_errors=True)
 
     def both(self, args):
-        win = subprocess.run(["wine", CHECK_EXE] + args, cwd=self.folder, env=SESSION.env(),
+        win = subprocess.run(["wine", drivers.program("check")] + args, cwd=self.folder, env=session().env(),
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                              timeout=60)
-        native = subprocess.run([NATIVE_CHECK] + args, cwd=self.folder, stdin=subprocess.DEVNULL,
+        native = subprocess.run([drivers.program("native-check")] + args, cwd=self.folder, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
         return win, native
 
     def test_console_subsystem_and_system_dlls_only(self):
         objdump = shutil.which("x86_64-w64-mingw32-objdump") or "objdump"
-        dump = subprocess.run([objdump, "-p", CHECK_EXE], stdout=subprocess.PIPE, check=True,
+        dump = subprocess.run([objdump, "-p", drivers.program("check")], stdout=subprocess.PIPE, check=True,
                               timeout=60).stdout.decode("latin-1")
         self.assertRegex(dump, r"Subsystem\s+00000003\s+\(Windows CUI\)")
         dlls = {m.lower() for m in re.findall(r"DLL Name: (\S+)", dump)}
         self.assertTrue(dlls and dlls <= SYSTEM_DLLS, dlls)
 
     def test_the_same_version_information_as_tallix_exe_and_a_manifest_of_its_own(self):
-        with open(CHECK_EXE, "rb") as f:
+        with open(drivers.program("check"), "rb") as f:
             image = f.read()
         m = re.search(rb"<assembly.*?</assembly>", image, re.S)
         self.assertIsNotNone(m, "no manifest text in the image")
@@ -473,7 +457,7 @@ class CheckerUnderWine(unittest.TestCase):
             self.assertRegex(image, re.escape(wide(key)) + b"(\x00\x00)+" + re.escape(wide(value)) + b"\x00\x00",
                              key)
         objdump = shutil.which("x86_64-w64-mingw32-objdump") or "objdump"
-        dump = subprocess.run([objdump, "-p", CHECK_EXE], stdout=subprocess.PIPE, check=True,
+        dump = subprocess.run([objdump, "-p", drivers.program("check")], stdout=subprocess.PIPE, check=True,
                               timeout=60).stdout.decode("latin-1")
         types = re.findall(r"^\S+\s{3}Entry: ID: 0x0000([0-9a-f]{2})", dump, re.M)
         self.assertIn("10", types, "no version resource")
@@ -481,10 +465,10 @@ class CheckerUnderWine(unittest.TestCase):
     def test_file_patterns_are_expanded_as_windows_console_tools_do(self):
         names = sorted((n for n in os.listdir(self.folder) if n.lower().endswith(".dat")), key=str.lower)
         self.assertGreater(len(names), 1)
-        win = subprocess.run(["wine", CHECK_EXE, "*.dat"], cwd=self.folder, env=SESSION.env(),
+        win = subprocess.run(["wine", drivers.program("check"), "*.dat"], cwd=self.folder, env=session().env(),
                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                              timeout=60)
-        native = subprocess.run([NATIVE_CHECK] + names, cwd=self.folder, stdin=subprocess.DEVNULL,
+        native = subprocess.run([drivers.program("native-check")] + names, cwd=self.folder, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=60)
         # dosdose.dat, VORNAX's register file, is skipped with a note.
         data_files = [n for n in names if n.lower() != "dosdose.dat"]
@@ -493,7 +477,7 @@ class CheckerUnderWine(unittest.TestCase):
         self.assertEqual(win.stdout.replace(b"\r\n", b"\n"), native.stdout)
 
     def test_a_pattern_that_matches_nothing_is_a_file_that_cannot_be_opened(self):
-        p = subprocess.run(["wine", CHECK_EXE, "*.none", "refs.dat"], cwd=self.folder, env=SESSION.env(),
+        p = subprocess.run(["wine", drivers.program("check"), "*.none", "refs.dat"], cwd=self.folder, env=session().env(),
                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
         self.assertEqual(p.returncode, 2)
         self.assertRegex(p.stderr.decode("latin-1"), r'^tallix-check: Can\'t open "\*\.none"\.  ')
@@ -504,66 +488,39 @@ class WindowsUnitTests(WineGroup):
     """The GoogleTest program of the Windows platform verbs, run headless."""
 
     def test_unit_tests_pass_under_wine(self):
-        if not UNIT:
+        if not drivers.program("unit"):
             self.skipTest("no unit-test program given")
-        p = subprocess.run(["wine", UNIT], env=SESSION.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+        p = subprocess.run(["wine", drivers.program("unit")], env=session().env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                            stderr=subprocess.STDOUT, timeout=300)
         out = p.stdout.decode("latin-1", "replace")
         self.assertEqual(p.returncode, 0, out)
         self.assertRegex(out, r"\[  PASSED  \] \d+ tests?\.")
 
 
-def main():
-    global EXE, NATIVE, HOLD, UNIT, ZIP, ARTIFACTS, SESSION, CHECK_EXE, NATIVE_CHECK
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--native", help="the native tallix, whose boxes every answered case compares")
-    parser.add_argument("--boxes", required=True, help="tallix_boxes.exe, which reads and answers the boxes")
-    parser.add_argument("--hold", help="tallix_hold.exe, which holds a file open for the holder tests")
-    parser.add_argument("--unit", help="tallix_win32_tests.exe, to run under Wine too")
-    parser.add_argument("--zip", help="the operators' ZIP, to check what it holds")
-    parser.add_argument("--check", help="tallix-check.exe, compared with --native-check")
-    parser.add_argument("--native-check", help="the native tallix-check")
-    parser.add_argument("--artifacts", help="folder for the screenshot of a box")
-    parser.add_argument("--scratch", help="folder for the Wine prefix (removed afterwards)")
-    opts, rest = parser.parse_known_args()
-    EXE = os.path.abspath(opts.exe)
-    ZIP = os.path.abspath(opts.zip) if opts.zip else None
-    CHECK_EXE = os.path.abspath(opts.check) if opts.check else None
-    # A native build named but not built (ctest --preset windows before the
-    # dev build): the comparisons with it are skipped.
-    NATIVE_CHECK = os.path.abspath(opts.native_check) if opts.native_check and os.path.exists(opts.native_check) \
-        else None
-    UNIT = os.path.abspath(opts.unit) if opts.unit else None
-    NATIVE = os.path.abspath(opts.native) if opts.native and os.path.exists(opts.native) else None
-    HOLD = os.path.abspath(opts.hold) if opts.hold else None
-    ARTIFACTS = os.path.abspath(opts.artifacts) if opts.artifacts else None
-    if ARTIFACTS:
-        os.makedirs(ARTIFACTS, exist_ok=True)
-    SESSION = wine_driver.Session(opts.scratch, os.path.abspath(opts.boxes))
-    try:
-        SESSION.create_prefix()
-        SESSION.start_display()
-        # The checker suite and the fault suite of the native program, run
-        # through the Windows programs: each class with a wineserver of its own.
-        test_check.DRIVER = test_faults.DRIVER = wine(answered=True)
-        shared = [type(c.__name__, (WineGroup, c), {})
-                  for module in (test_check, test_faults) for c in vars(module).values()
-                  if isinstance(c, type) and issubclass(c, unittest.TestCase) and c.__module__ == module.__name__]
-        loader = unittest.defaultTestLoader
-        suite = unittest.TestSuite(loader.loadTestsFromTestCase(c)
-                                   for c in [Executable, CheckerUnderWine, WindowsUnitTests, Headless, Answered,
-                                             WindowsOnly, Holders] + shared)
-        if rest:
-            suite = unittest.defaultTestLoader.loadTestsFromNames(rest, sys.modules[__name__])
-        result = unittest.TextTestRunner(verbosity=2).run(suite)
-    finally:
-        SESSION.close()
-    failed = len(result.failures) + len(result.errors)
-    print("%d passed, %d failed" % (result.testsRun - failed - len(result.skipped), failed)
-          + (", %d skipped" % len(result.skipped) if result.skipped else ""))
-    sys.exit(0 if result.wasSuccessful() else 1)
+def start_session(opts):
+    """Sets up the Wine session (a prefix of its own and an Xvfb display)
+    and the Windows programs as the driver every suite runs through;
+    returns what ends them."""
+    if drivers.program("artifacts"):
+        os.makedirs(drivers.program("artifacts"), exist_ok=True)
+    wine_session = wine_driver.Session(opts.scratch, drivers.program("boxes"))
+    drivers.use(drivers.Wine(wine_session, drivers.program("exe"), drivers.program("check")))
+    wine_session.create_prefix()
+    wine_session.start_display()
+    return wine_session.close
 
 
 if __name__ == "__main__":
-    main()
+    # The Windows-only tests here, and the checker suite and the fault
+    # suite of the native program, run through the Windows programs.
+    e2e_main.main(__name__, programs=("exe", "boxes"),
+                  optional=(("native", "the native tallix, whose boxes every answered case compares"),
+                            ("native-check", "the native tallix-check"),
+                            ("hold", "tallix_hold.exe, which holds a file open for the holder tests"),
+                            ("unit", "tallix_win32_tests.exe, to run under Wine too"),
+                            ("zip", "the operators' ZIP, to check what it holds"),
+                            ("check", "tallix-check.exe, compared with --native-check"),
+                            ("artifacts", "folder for the screenshot of a box"),
+                            ("scratch", "folder for the Wine prefix (removed afterwards)")),
+                  built=("native", "native-check"),
+                  also=(test_check, test_faults), session=start_session)

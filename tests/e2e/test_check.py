@@ -21,14 +21,12 @@ import drivers  # noqa: E402
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
 
-CHECK = None
-TALLIX = None
-DRIVER = None  # the Wine suite sets its own; else the native programs above
 SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "samples")
 
 
 def driver():
-    return DRIVER or drivers.Native(TALLIX, CHECK)
+    """The programs under test, natively or under Wine (e2e_main sets it up)."""
+    return drivers.current()
 
 
 def run_check(args, folder):
@@ -71,7 +69,7 @@ PLANTED_FINDINGS = [
 ]
 
 
-class Diagnostics(unittest.TestCase):
+class Diagnostics(drivers.SuiteCase):
     def setUp(self):
         self.folder = harness.scratch()
 
@@ -145,7 +143,7 @@ SHAPE_SAMPLES = [
 ]
 
 
-class DataFileShapes(unittest.TestCase):
+class DataFileShapes(drivers.SuiteCase):
     def test_each_flawed_sample_says_what_to_mend(self):
         folder = harness.scratch()
         try:
@@ -271,7 +269,7 @@ REFUSED_VALUES = [
 ]
 
 
-class CutNumbers(unittest.TestCase):
+class CutNumbers(drivers.SuiteCase):
     def setUp(self):
         self.folder = harness.scratch()
 
@@ -385,7 +383,7 @@ class CutNumbers(unittest.TestCase):
                 self.assertEqual((status, found), (0, []))
 
 
-class RegisterFileAmongDataFiles(unittest.TestCase):
+class RegisterFileAmongDataFiles(drivers.SuiteCase):
     def test_the_register_exchange_file_is_skipped_with_a_note(self):
         folder = harness.scratch()
         try:
@@ -410,7 +408,7 @@ class RegisterFileAmongDataFiles(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
-class ReadmeExamples(unittest.TestCase):
+class ReadmeExamples(drivers.SuiteCase):
     """The examples in the README are what the program prints."""
 
     def examples(self):
@@ -445,7 +443,7 @@ class ReadmeExamples(unittest.TestCase):
             shutil.rmtree(folder, ignore_errors=True)
 
 
-class Usage(unittest.TestCase):
+class Usage(drivers.SuiteCase):
     def test_lookup_arguments_in_another_order_are_refused_with_the_right_one(self):
         for args, how in [(["refs.dat", "A7", "10"], 'the data file "refs.dat" last'),
                           (["A7", "refs.dat", "10"], 'the data file "refs.dat" last'),
@@ -534,7 +532,7 @@ def one_case_of_each_kind():
     return list(kinds.values())
 
 
-class LookupAgreesWithTallix(unittest.TestCase):
+class LookupAgreesWithTallix(drivers.SuiteCase):
     def test_the_selection_covers_both_outcomes(self):
         chosen = agreeing_cases()
         self.assertGreaterEqual(len([c for c in chosen if c.status == 0]), 10)
@@ -609,7 +607,7 @@ CUT_ARGUMENTS = [
 ]
 
 
-class LookupCutsAsTallixCuts(unittest.TestCase):
+class LookupCutsAsTallixCuts(drivers.SuiteCase):
     def test_asset_and_nominal_are_cut_as_tallix_cuts_them(self):
         for asset, nominal, cut in CUT_ARGUMENTS:
             with self.subTest(asset=asset, nominal=nominal):

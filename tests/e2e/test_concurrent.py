@@ -14,12 +14,12 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+import drivers  # noqa: E402
 import e2e_main  # noqa: E402
 import harness  # noqa: E402
 import cases  # noqa: E402
 from cases import DOSE, INI, dose  # noqa: E402
 
-TALLIX = None
 RUNS = 32
 REPEATS = 20
 RUN_TIMEOUT = 120
@@ -54,7 +54,7 @@ class ConcurrentRuns(unittest.TestCase):
         procs = []
         for i in range(runs):
             procs.append(subprocess.Popen(
-                ["sh", "-c", GATED % gate[0], TALLIX, "vornax.ini", "refs%02d.dat" % i, "A7", "10"],
+                ["sh", "-c", GATED % gate[0], drivers.program("tallix"), "vornax.ini", "refs%02d.dat" % i, "A7", "10"],
                 cwd=self.folder, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
                 pass_fds=(gate[0],)))
         os.close(gate[0])

@@ -26,12 +26,9 @@ import harness  # noqa: E402
 import cases  # noqa: E402
 from cases import DOSE, INI, NOT_FOUND, STD, Box, dose, internal, lib_error, tallix_error, with_files  # noqa: E402
 
-TALLIX = None
-DRIVER = None  # the Wine suite sets its own; else the native tallix above
-
-
 def driver():
-    return DRIVER or drivers.Native(TALLIX)
+    """The program under test, natively or under Wine (e2e_main sets it up)."""
+    return drivers.current()
 
 
 OPEN_FAILED = "Can't open \"refs.dat\".  No such file or directory."
@@ -61,7 +58,7 @@ def _describe(after, old, new):
     return "OTHER (%d bytes)" % len(after)
 
 
-class FaultCase(unittest.TestCase):
+class FaultCase(drivers.SuiteCase):
     maxDiff = 2000
 
     def fault(self, files, args, boxes, status, after, dose_path="dosdose.dat", argv=None, limit=None,
@@ -75,7 +72,7 @@ class FaultCase(unittest.TestCase):
         native = {k: v for k, v in (("fill_disk", fill_disk or None), ("file_size_limit", limit),
                                     ("without_root", locked or None)) if v is not None}
         if argv is not None:
-            native["argv"] = [TALLIX] + argv
+            native["argv"] = [drivers.program("tallix")] + argv
         run_by = driver()
         if native and run_by.windows:
             self.skipTest("set up natively only")

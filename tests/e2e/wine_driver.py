@@ -32,20 +32,6 @@ class WineError(Exception):
     pass
 
 
-class Run:
-    """One finished run: exit status, the boxes shown as (caption, text,
-    buttons) in order (None when the run was headless), and Wine's output."""
-
-    def __init__(self, status, boxes, log):
-        self.status = status
-        self.boxes = boxes
-        self.log = log
-
-    @property
-    def captions(self):
-        return None if self.boxes is None else [b[0] for b in self.boxes]
-
-
 class Session:
     def __init__(self, scratch=None, box_reader=None):
         self.scratch = scratch or tempfile.mkdtemp(prefix="tallix-wine-")
@@ -182,7 +168,7 @@ def run_headless(session, exe, args, folder):
             proc.wait()
             raise WineError("headless run did not end within %d s" % BOX_TIMEOUT)
         log.seek(0)
-        return Run(status, None, log.read().decode("latin-1", "replace"))
+        return harness.Run(status, None, log.read().decode("latin-1", "replace"))
 
 
 def run_answered(session, exe, args, folder, boxes, on_box=None):
@@ -232,4 +218,4 @@ def run_answered(session, exe, args, folder, boxes, on_box=None):
         output = log.read().decode("latin-1", "replace")
         if status is None:
             raise WineError("tallix_boxes ended without the run's status: " + output)
-        return Run(status, shown, output)
+        return harness.Run(status, shown, output)
