@@ -25,6 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import cases  # noqa: E402
 import drivers  # noqa: E402
+import e2e_main  # noqa: E402
 import harness  # noqa: E402
 import table  # noqa: E402
 import test_check  # noqa: E402
