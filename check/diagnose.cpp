@@ -158,7 +158,7 @@ int read_pieces(file_check& fc, piece_source& s, int& error_number) {
 // for: their lookups are meant, so a header row or comment of the same
 // asset that stops them fails a real lookup. Read as read_pieces reads.
 int meant_assets(std::FILE* file, std::set<std::string>& meant, int& error_number) {
-    auto reader = std::make_unique<text_reader>();
+    auto reader = new_text_reader();
     text_reader_start(*reader, file);
     piece_source s;
     s.reader = reader.get();
@@ -227,7 +227,7 @@ int check_data_file(const char* path, std::FILE* file, std::string& out, check_t
     fc.out_start = out.size();
     int read = survey_data_file(file, fc.survey, error_number);
     if (read) read = meant_assets(file, fc.meant, error_number);
-    auto reader = std::make_unique<text_reader>();
+    auto reader = new_text_reader();
     text_reader_start(*reader, file);
     piece_source source;
     source.reader = reader.get();

@@ -48,7 +48,7 @@ int survey_data_file(std::FILE* file, file_survey& survey, int& error_number) {
         return 0;
     }
 
-    auto reader = std::make_unique<text_reader>();
+    auto reader = new_text_reader();
     text_reader_start(*reader, file);
     for (;;) {
         const char* data = nullptr;

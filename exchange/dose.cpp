@@ -54,7 +54,7 @@ int get_dose(const char* ini_path, register_set& rs, int extended) {
         show_library_error(quoted_message("Cannot open ", path, " for reading."));
         return 0;
     }
-    auto reader = std::make_unique<text_reader>();
+    auto reader = new_text_reader();
     text_reader_start(*reader, f);
     std::string line;
     // A file that cannot be read at all (a directory, an I/O error) is told

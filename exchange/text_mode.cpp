@@ -16,6 +16,7 @@ void text_reader_start(text_reader& r, std::FILE* file) {
     r.base = 0;
     r.ctrl_z = false;
     r.ctrl_z_at = 0;
+    r.user_finds_ctrl_z = false;
 }
 
 int text_read_more(text_reader& r) {
@@ -32,15 +33,20 @@ int text_read_more(text_reader& r) {
         else r.ended = true;
         return 0;
     }
-    // Nothing after a Ctrl-Z is ever looked at: the block is cut there.
-    if (const void* z = std::memchr(r.buf + tail, TEXT_END_OF_FILE, got)) {
-        got = std::size_t(static_cast<const char*>(z) - (r.buf + tail));
-        r.ended = true;
-        r.ctrl_z = true;
-        r.ctrl_z_at = r.base + tail + got;
-    }
     r.len = tail + got;
+    // Nothing after a Ctrl-Z is ever looked at: the block is cut there,
+    // unless the reader's user cuts it where it finds one.
+    if (r.user_finds_ctrl_z) return 1;
+    if (const void* z = std::memchr(r.buf + tail, TEXT_END_OF_FILE, got))
+        text_window_end_at(r, std::size_t(static_cast<const char*>(z) - r.buf));
     return 1;
+}
+
+void text_window_end_at(text_reader& r, std::size_t at) {
+    r.len = at;
+    r.ended = true;
+    r.ctrl_z = true;
+    r.ctrl_z_at = r.base + at;
 }
 
 int text_slide_window(text_reader& r, std::size_t keep_from) {

@@ -11,10 +11,17 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 /// The character that ends a file in text mode: nothing after it is read.
 constexpr char TEXT_END_OF_FILE = 0x1A;
+
+/// How much of a file is read at a time. Each read is a system call whose
+/// cost does not grow with its size, while the bytes it brings are looked at
+/// right after, still in the processor's cache: 256 KiB keeps a lookup in a
+/// large file near the time it takes to read the file at all (bench/README.md).
+constexpr std::size_t TEXT_BLOCK = 256 * 1024;
 
 /// A file being read in text mode.
 struct text_reader {
@@ -26,10 +33,20 @@ struct text_reader {
     unsigned long long base = 0;   ///< offset in the file of buf[0]
     bool ctrl_z = false;           ///< the file was ended by a Ctrl-Z ...
     unsigned long long ctrl_z_at = 0;  ///< ... at this offset in the file
-    char buf[64 * 1024];
+    /// The reader's user finds a Ctrl-Z itself as it passes over the window
+    /// and ends the window there (text_window_end_at), so that each block
+    /// is looked at once; otherwise every block is cut at a Ctrl-Z as it
+    /// is read.
+    bool user_finds_ctrl_z = false;
+    char buf[TEXT_BLOCK];
 };
 
 enum text_read_result { TEXT_END = 0, TEXT_LINE = 1, TEXT_FAILED = 2 };
+
+/// A reader on the heap, its buffer left as it is: value-initializing it
+/// (std::make_unique) would write the whole buffer, at every start, before
+/// a small file uses a page of it.
+inline std::unique_ptr<text_reader> new_text_reader() { return std::unique_ptr<text_reader>(new text_reader); }
 
 /// Starts reading `file` from its current position (taken as offset 0).
 void text_reader_start(text_reader& r, std::FILE* file);
@@ -65,6 +82,11 @@ inline bool text_window_is_last(const text_reader& r) { return r.ended; }
 /// Gives up the window's first `keep_from` characters and reads more behind
 /// the rest, which then begins the window. Returns as text_read_more.
 int text_slide_window(text_reader& r, std::size_t keep_from);
+
+/// For a reader whose user finds a Ctrl-Z itself: the window's character
+/// at `at` is a Ctrl-Z, so the file ends there. Nothing from there on is in
+/// the window any more, and nothing more is read.
+void text_window_end_at(text_reader& r, std::size_t at);
 
 enum text_cut_result { TEXT_CUT_NOTHING = 0, TEXT_CUT = 1, TEXT_CUT_NEEDS_MORE = 2 };
 

@@ -64,6 +64,19 @@ std::size_t column_at(piece_scanner& s, std::size_t q) {
     return s.at.column;
 }
 
+// The byte filter finds a Ctrl-Z where it looks for the asset; where the
+// scanner looks further ahead than the filter has been (the rest of a
+// candidate's piece, a piece it walks), it looks for one first: from `from`
+// over at most one piece and the character after it. A Ctrl-Z ends the
+// window there, and the file.
+void end_at_ctrl_z(piece_scanner& s, std::size_t from) {
+    const std::size_t size = text_window_size(s.reader);
+    const std::size_t span = std::min(size - std::min(size, from), DATA_LINE_LIMIT + 1);
+    const char* const p = text_window(s.reader) + from;
+    if (const void* z = span ? std::memchr(p, TEXT_END_OF_FILE, span) : nullptr)
+        text_window_end_at(s.reader, std::size_t(static_cast<const char*>(z) - text_window(s.reader)));
+}
+
 // The character before offset `start` of the window.
 char char_before(const piece_scanner& s, std::size_t start) {
     return start > 0 ? text_window(s.reader)[start - 1] : s.before;
@@ -114,6 +127,7 @@ int hand_over(piece_scanner& s, candidate_piece& c, std::size_t start, const vis
 // piece when one was cut).
 int look_at(piece_scanner& s, std::size_t at, const visitor& v, std::size_t& next) {
     next = at + 1;
+    end_at_ctrl_z(s, at);
     const char* const window = text_window(s.reader);
     const std::size_t size = text_window_size(s.reader);
     const std::size_t n = s.folded.size();
@@ -155,12 +169,13 @@ int look_at(piece_scanner& s, std::size_t at, const visitor& v, std::size_t& nex
 // end of the file), NEEDS_MORE, or the visitor's answer.
 int walk(piece_scanner& s, const visitor& v) {
     const char* const window = text_window(s.reader);
-    const std::size_t size = text_window_size(s.reader);
-    const bool last = text_window_is_last(s.reader);
     // The walk's place in locals, written back when it stops.
     std::size_t pos = s.pos, column = s.at.column;
     int count = s.walk, result = GO_ON;
     while (count > 0) {
+        end_at_ctrl_z(s, pos);
+        const std::size_t size = text_window_size(s.reader);
+        const bool last = text_window_is_last(s.reader);
         std::size_t length = 0, used = 0;
         bool had_end = false;
         const text_cut_result cut = data_cut_piece(window + pos, size - pos, last, length, used, had_end);
@@ -221,6 +236,10 @@ int scan_window(piece_scanner& s, const visitor& v) {
             return NEEDS_MORE;
         }
         const std::size_t at = std::size_t(q - window);
+        if (*q == TEXT_END_OF_FILE) {
+            text_window_end_at(s.reader, at);
+            continue;
+        }
         s.dense = at - s.pos < DENSE_GAP ? s.dense + 1 : 0;
         std::size_t next = at + 1;
         const int got = look_at(s, at, v, next);
@@ -240,6 +259,7 @@ int scan_window(piece_scanner& s, const visitor& v) {
 
 void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int count_lines) {
     text_reader_start(s.reader, file);
+    s.reader.user_finds_ctrl_z = true;
     s.folded = folded_asset(asset, std::strlen(asset));
     make_asset_filter(s.folded.data(), s.folded.size(), s.filter);
     s.can_match = asset_can_match(s.folded);

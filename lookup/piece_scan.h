@@ -32,10 +32,18 @@ struct asset_filter {
 void make_asset_filter(const char* asset, std::size_t length, asset_filter& f);
 
 /// Returns the first position q in [p, end - f.length] whose first and last
-/// asset characters pass the filter, or nullptr when there is none. Only
-/// tells where to look closer: every start of the asset passes, and others
-/// may.
+/// asset characters pass the filter or that holds a Ctrl-Z, or nullptr when
+/// there is none. Only tells where to look closer: every start of the asset
+/// and every Ctrl-Z passes, and others may.
 const char* next_asset_candidate(const asset_filter& f, const char* p, const char* end);
+
+/// The widest vector step this processor takes (32 with AVX2, 16 with
+/// SSE2, else 1), which next_asset_candidate uses.
+int asset_filter_widest_step();
+
+/// next_asset_candidate with vector steps of at most `step` bytes (32, 16,
+/// or 1 for none), so that the tests hold every width to the same answers.
+const char* next_asset_candidate_in_steps(const asset_filter& f, const char* p, const char* end, int step);
 
 /// A piece that may be for the asset: its characters (without the line
 /// end), valid while the visitor looks at it, and where it stands. A piece

@@ -122,7 +122,8 @@ int search_data_file(const search_request& asked, register_set& rs, search_stop&
     stop = search_stop();
     lookup_request q{asked, false, {}};
     q.versioned = platform_file_version(asked.file, q.before) == 1;
-    auto scanner = std::make_unique<piece_scanner>();
+    // Default-initialized: its block is written by the reads, not zeroed first.
+    std::unique_ptr<piece_scanner> scanner(new piece_scanner);
     piece_scan_start(*scanner, asked.file, asked.asset, asked.count_lines);
     // For each candidate piece, in file order: examine it.
     examination e{q, rs, stop};
