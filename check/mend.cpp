@@ -162,6 +162,15 @@ bool decide_mark(const std::vector<text_line>& lines, mend_state& s) {
 
 namespace {
 
+// A line whose cells single commas part, with a number after the nominal
+// and the value: a decimal comma in either would read just so.
+bool comma_parted(const piece_cells& c) {
+    if (c.cells.size() < 4) return false;
+    for (std::size_t i = 1; i <= 3; ++i)
+        if (c.runs[i] != "," || !is_number(c.cells[i])) return false;
+    return true;
+}
+
 // The checker's judgments of numbers that read otherwise than meant, and
 // commas that may part cells or mark decimals, on the mended lines.
 void judge_misread(mend_state& s) {
@@ -177,7 +186,7 @@ void judge_misread(mend_state& s) {
         const piece_cells& c = cut[k];
         std::string text;
         bool error = false;
-        if (comma_split_count(c) > 0)
+        if (comma_parted(c))
             refuse(s, s.data[k].number, "commas part the cells, and the numbers after " + c.cells[1] +
                                             " may be one number with a decimal comma or several cells: write the "
                                             "numbers with decimal points, or part the cells with tabs");

@@ -78,17 +78,20 @@ bool decode_utf16(const std::string& s, std::size_t from, bool little, std::u32s
     return true;
 }
 
-// UTF-16 without a byte order mark: ASCII characters with every other byte
-// NUL at the file's start. Returns 1 little-endian, 2 big-endian, 0 neither.
+// UTF-16 without a byte order mark: at the file's start, at least three in
+// four characters below U+0100 (Latin text: every other byte NUL), none of
+// them NUL. Returns 1 little-endian, 2 big-endian, 0 neither.
 int bare_utf16(const std::string& s) {
     const std::size_t n = s.size() < 64 ? s.size() - s.size() % 2 : 64;
     if (n < 4) return 0;
-    bool low = true, high = true;
+    std::size_t low = 0, high = 0;
     for (std::size_t i = 0; i < n; i += 2) {
-        low = low && byte_at(s, i) != 0 && byte_at(s, i) < 0x80 && byte_at(s, i + 1) == 0;
-        high = high && byte_at(s, i) == 0 && byte_at(s, i + 1) != 0 && byte_at(s, i + 1) < 0x80;
+        if (byte_at(s, i) == 0 && byte_at(s, i + 1) == 0) return 0;
+        low += byte_at(s, i + 1) == 0 ? 1 : 0;
+        high += byte_at(s, i) == 0 ? 1 : 0;
     }
-    return low ? 1 : high ? 2 : 0;
+    const std::size_t units = n / 2;
+    return low * 4 >= units * 3 ? 1 : high * 4 >= units * 3 ? 2 : 0;
 }
 
 }  // namespace
