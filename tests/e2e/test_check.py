@@ -526,10 +526,11 @@ class ReadmeExamples(drivers.SuiteCase):
 
     def test_each_example(self):
         examples = self.examples()
-        self.assertEqual(len(examples), 3)
+        self.assertEqual(len(examples), 4)
         folder = harness.scratch()
         try:
             shutil.copy(os.path.join(SAMPLES, "flawed.dat"), folder)
+            shutil.copy(os.path.join(SAMPLES, "flawed-semicolon.dat"), folder)
             for args, output in examples:
                 with self.subTest(args=args):
                     _, out, _ = run_check(args, folder)
