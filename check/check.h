@@ -55,10 +55,24 @@ void append_summary(std::string& out, const std::string& label, const check_tota
 int explain_lookup(const char* asset, const char* nominal_text, const char* data_path,
                    std::string& out);
 
+/// Writes a mended copy of the data file `in_path` to `out_path` (mend.h):
+/// in one step, never over `in_path` itself (the same file by any name) nor
+/// over VORNAX's register exchange file. A file that checks clean is copied
+/// unchanged. `out` gets every change made, as "<in_path>:<line>: <change>"
+/// (without a line for the whole file), and a line saying what was written;
+/// or, where a reading is not certain, "<in_path>:<line>: cannot mend: ..."
+/// for each line that stops it and nothing is written. Returns CHECK_CLEAN
+/// when the copy was written, CHECK_ERRORS when the mend was refused, and
+/// CHECK_UNUSABLE (the reason in `err`) when `in_path` cannot be read,
+/// `out_path` is refused as above or cannot be written.
+int fix_data_file(const std::string& in_path, const std::string& out_path, std::string& out, std::string& err);
+
 /// The whole program for one argument vector: diagnostics and the --lookup
 /// report go to `out`, usage errors and unreadable files to `err`. Returns
 /// the exit status: CHECK_CLEAN, CHECK_ERRORS, or CHECK_UNUSABLE for bad
-/// usage or a file that cannot be read. --lookup returns tallix's status.
+/// usage or a file that cannot be read. --lookup returns tallix's status;
+/// --fix that of fix_data_file, then, once the copy is written, that of
+/// checking it.
 int check_main(int argc, const char* const* argv, std::string& out, std::string& err);
 
 #endif

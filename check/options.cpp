@@ -21,6 +21,7 @@ namespace {
 const char USAGE[] =
     "usage: tallix-check FILE...\n"
     "       tallix-check --lookup ASSET NOMINAL FILE\n"
+    "       tallix-check --fix IN OUT\n"
     "       tallix-check --help | --version\n";
 
 const char HELP[] =
@@ -40,12 +41,22 @@ const char HELP[] =
     "        its command line, and a line \"cut: ...\" says so when that\n"
     "        changes them; the three come in this order, without the\n"
     "        initialization file that tallix takes first\n"
+    "  --fix IN OUT\n"
+    "        write to OUT a copy of the data file IN mended where the reading is\n"
+    "        certain (UTF-16 or UTF-8 to Windows-1252, line ends to CR LF,\n"
+    "        quotes, header rows and comments dropped, semicolons to tabs,\n"
+    "        decimal commas and thousands separators, (0,5) and U+2212 minus),\n"
+    "        print each change as IN:LINE: and then check OUT; where a reading\n"
+    "        is not certain, print the lines that stop it and write nothing.\n"
+    "        OUT is never IN; it is replaced in one step\n"
     "  --help     this text\n"
     "  --version  the version\n"
     "  --         what follows are file names, even when they start with -\n"
     "\n"
     "Exit status: 0 no errors, 1 errors, 2 bad usage or a file that cannot be\n"
-    "read. With --lookup: 0 when a value is found, else 1, as tallix.\n";
+    "read. With --lookup: 0 when a value is found, else 1, as tallix. With\n"
+    "--fix: 0 when the copy checks clean, 1 when it has errors or the mend\n"
+    "was refused, 2 bad usage or a file that cannot be read or written.\n";
 
 int usage_error(std::string& err, const std::string& problem) {
     err += "tallix-check: ";
@@ -149,6 +160,11 @@ int check_main(int argc, const char* const* argv, std::string& out, std::string&
                                         std::to_string(argc - 2) + " given");
         return explain_lookup(argv[2], argv[3], argv[4], out);
     }
+    if (argc > 1 && std::strcmp(argv[1], "--fix") == 0) {
+        if (argc != 4) return usage_error(err, "--fix takes IN OUT, " + std::to_string(argc - 2) + " given");
+        const int fixed = fix_data_file(argv[2], argv[3], out, err);
+        return fixed == CHECK_CLEAN ? check_files({argv[3]}, out, err) : fixed;
+    }
     // A Windows shell hands `*.dat` over as it is; each file operand is
     // expanded here to the files it stands for.
     std::vector<std::string> files;
@@ -168,6 +184,8 @@ int check_main(int argc, const char* const* argv, std::string& out, std::string&
             return CHECK_CLEAN;
         } else if (std::strcmp(arg, "--lookup") == 0) {
             return usage_error(err, "--lookup must come first: --lookup ASSET NOMINAL FILE");
+        } else if (std::strcmp(arg, "--fix") == 0) {
+            return usage_error(err, "--fix must come first: --fix IN OUT");
         } else {
             return usage_error(err, std::string("unknown option '") + arg + "'");
         }

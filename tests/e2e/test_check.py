@@ -383,6 +383,101 @@ class CutNumbers(drivers.SuiteCase):
                 self.assertEqual((status, found), (0, []))
 
 
+# --fix IN OUT on exports as editors write them: (input, the copy it
+# writes or None when refused, a line it must print, whether the row also
+# runs under Wine, where each start of the checker costs seconds).
+def _utf16(text):
+    return b"\xff\xfe" + text.encode("utf-16-le")
+
+
+FIX_CASES = [
+    # mended
+    (b"Asset;Nominal;Value\r\nA7;10;10,00013\r\nA7;20;1.000,5\r\n", b"A7\t10\t10.00013\r\nA7\t20\t1000.5\r\n",
+     'in.csv:1: header row dropped: "Asset;Nominal;Value"', True),
+    (_utf16("A7\t10\t10,00013\r\nB1\t0,5\t\u22120,50011\r\n"), b"A7\t10\t10.00013\r\nB1\t0.5\t-0.50011\r\n",
+     "in.csv: UTF-16LE text written as Windows-1252", True),
+    (b"\xef\xbb\xbfA7;10;10,5\nB1;0,5;(0,50001)\n", b"A7\t10\t10.5\r\nB1\t0.5\t-0.50001\r\n",
+     'in.csv:2: "(0,50001)" -> -0.50001', False),
+    (b'"A7";"10,5";"10,52"\r\n"B1";"1";"2,25"\r\n', b"A7\t10.5\t10.52\r\nB1\t1\t2.25\r\n",
+     "in.csv: quotes around cells removed on 2 lines", False),
+    (b"A7\t10\t10.00013\rA7\t2000\t2'000.75\r", b"A7\t10\t10.00013\r\nA7\t2000\t2000.75\r\n",
+     "in.csv: CR line ends written as CR LF", False),
+    (b"# bench 3\r\nA7;1000;1\xa0000,5\r\nA7;1;1,25\r\n", b"A7\t1000\t1000.5\r\nA7\t1\t1.25\r\n",
+     'in.csv:1: comment dropped: "# bench 3"', False),
+    (b"A7 10 10.00013\r\nA8 1 1.5\r\n", b"A7 10 10.00013\r\nA8 1 1.5\r\n",
+     "in.csv: already clean: copied unchanged to out.dat", False),
+    # refused
+    (b"A7,10,10,00013\r\nA7,20,20,00041\r\n", None, "in.csv:1: cannot mend: commas part the cells", True),
+    (b"A7;10;1,000\r\nA7;20;2,000\r\n", None, 'in.csv:1: cannot mend: value "1,000": may be read with a decimal mark', False),
+    (b"A7;10;10,5\r\nA7;20;20.25\r\n", None, 'in.csv:2: cannot mend: "20.25" has a decimal point', False),
+    (b"A7;10;10,5\r\nA8;;3,5\r\n", None, "in.csv:2: cannot mend: the nominal cell is empty", False),
+    (b"A7;10;50,00%\r\nA8;1;1,5\r\n", None, 'in.csv:1: cannot mend: value "50,00%": a percent sign', False),
+    (b"A7;10;10,5\r\nA7;10;10,6\r\n", None, "in.csv:2: cannot mend: A7 at 10 records 10.6, but line 1 records 10.5", False),
+]
+
+
+class Fix(drivers.SuiteCase):
+    def setUp(self):
+        self.folder = harness.scratch()
+
+    def tearDown(self):
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def test_each_export_is_mended_or_refused(self):
+        for data, mended, line, wine in FIX_CASES:
+            if driver().windows and not wine:
+                continue
+            with self.subTest(data=data):
+                for old in os.listdir(self.folder):
+                    os.remove(os.path.join(self.folder, old))
+                harness.lay_out(self.folder, {"in.csv": ""})
+                with open(os.path.join(self.folder, "in.csv"), "wb") as f:
+                    f.write(data)
+                status, out, err = run_check(["--fix", "in.csv", "out.dat"], self.folder)
+                self.assertEqual(err, "")
+                self.assertTrue([l for l in out.splitlines() if l.startswith(line)], out)
+                self.assertEqual(harness.read_bytes(os.path.join(self.folder, "in.csv")), data)
+                if mended is None:
+                    self.assertEqual(status, 1, out)
+                    self.assertFalse(os.path.exists(os.path.join(self.folder, "out.dat")))
+                    self.assertRegex(out.splitlines()[-1], r"^in\.csv: nothing written to out\.dat: \d+ lines? needs? ")
+                    continue
+                self.assertEqual(status, 0, out)
+                self.assertEqual(harness.read_bytes(os.path.join(self.folder, "out.dat")), mended)
+                self.assertRegex(out.splitlines()[-1], r"^out\.dat: \d+ lines?, \d+ assets?, \d+ nominals?, 0 errors, 0 warnings$")
+                self.assertEqual(sorted(os.listdir(self.folder)), ["in.csv", "out.dat"])
+
+    def test_each_flawed_sample_is_mended_clean_or_refused_with_a_reason(self):
+        for name, _, _, _ in SHAPE_SAMPLES:
+            if driver().windows and name not in ("flawed-utf16.dat", "flawed-comma-csv.dat"):
+                continue
+            with self.subTest(sample=name):
+                shutil.copy(os.path.join(SAMPLES, name), self.folder)
+                out_name = "mended-" + name
+                status, out, err = run_check(["--fix", name, out_name], self.folder)
+                self.assertEqual(err, "")
+                lines = out.splitlines()
+                if status == 0:
+                    self.assertRegex(lines[-1], r"^%s: .* 0 errors, 0 warnings$" % re.escape(out_name))
+                    again, checked, _ = run_check([out_name], self.folder)
+                    self.assertEqual((again, checked), (0, lines[-1] + "\n"))
+                else:
+                    self.assertEqual(status, 1, out)
+                    self.assertFalse(os.path.exists(os.path.join(self.folder, out_name)))
+                    refusals = [l for l in lines if l.startswith(name + ":") and ": cannot mend: " in l]
+                    self.assertTrue(refusals, out)
+                    for refusal in refusals:
+                        self.assertRegex(refusal, r"^%s:\d+: cannot mend: .+[:;] .+" % re.escape(name))
+
+    def test_never_over_its_input(self):
+        harness.lay_out(self.folder, {"in.csv": "A7;10;10,5\r\n"})
+        status, out, err = run_check(["--fix", "in.csv", "in.csv"], self.folder)
+        self.assertEqual((status, out), (2, ""))
+        self.assertEqual(err.splitlines()[0], 'tallix-check: --fix writes its copy to another file than the one it '
+                         'mends: "in.csv" is "in.csv"')
+        self.assertEqual(harness.read_bytes(os.path.join(self.folder, "in.csv")), b"A7;10;10,5\r\n")
+
+
 class RegisterFileAmongDataFiles(drivers.SuiteCase):
     def test_the_register_exchange_file_is_skipped_with_a_note(self):
         folder = harness.scratch()
@@ -431,10 +526,11 @@ class ReadmeExamples(drivers.SuiteCase):
 
     def test_each_example(self):
         examples = self.examples()
-        self.assertEqual(len(examples), 3)
+        self.assertEqual(len(examples), 4)
         folder = harness.scratch()
         try:
             shutil.copy(os.path.join(SAMPLES, "flawed.dat"), folder)
+            shutil.copy(os.path.join(SAMPLES, "flawed-semicolon.dat"), folder)
             for args, output in examples:
                 with self.subTest(args=args):
                     _, out, _ = run_check(args, folder)
@@ -475,6 +571,7 @@ class Usage(drivers.SuiteCase):
         status, out, err = run_check(["--help"], ".")
         self.assertEqual((status, err), (0, ""))
         self.assertIn("tallix-check --lookup ASSET NOMINAL FILE", out)
+        self.assertIn("tallix-check --fix IN OUT", out)
         status, out, err = run_check(["--version"], ".")
         self.assertEqual((status, err), (0, ""))
         self.assertRegex(out, r"\Atallix-check \d+\.\d+\.\d+\n\Z")
