@@ -64,17 +64,28 @@ std::size_t column_at(piece_scanner& s, std::size_t q) {
     return s.at.column;
 }
 
+// Where the scanner looks for a Ctrl-Z ahead of the filter: a stretch at a
+// time, so that walking many short pieces looks at each byte once.
+constexpr std::size_t CTRL_Z_STRETCH = 4096;
+
 // The byte filter finds a Ctrl-Z where it looks for the asset; where the
 // scanner looks further ahead than the filter has been (the rest of a
-// candidate's piece, a piece it walks), it looks for one first: from `from`
-// over at most one piece and the character after it. A Ctrl-Z ends the
-// window there, and the file.
+// candidate's piece, a piece it walks), it makes sure first that no Ctrl-Z
+// lies in the piece from `from` and the character after it. A Ctrl-Z ends
+// the window there, and the file.
 void end_at_ctrl_z(piece_scanner& s, std::size_t from) {
     const std::size_t size = text_window_size(s.reader);
-    const std::size_t span = std::min(size - std::min(size, from), DATA_LINE_LIMIT + 1);
-    const char* const p = text_window(s.reader) + from;
-    if (const void* z = span ? std::memchr(p, TEXT_END_OF_FILE, span) : nullptr)
-        text_window_end_at(s.reader, std::size_t(static_cast<const char*>(z) - text_window(s.reader)));
+    const std::size_t need = std::min(size, from + DATA_LINE_LIMIT + 1);
+    if (need <= s.no_ctrl_z) return;
+    const std::size_t look_from = std::max(from, s.no_ctrl_z);
+    const std::size_t look_to = std::min(size, std::max(need, look_from + CTRL_Z_STRETCH));
+    const char* const window = text_window(s.reader);
+    if (const void* z = std::memchr(window + look_from, TEXT_END_OF_FILE, look_to - look_from)) {
+        text_window_end_at(s.reader, std::size_t(static_cast<const char*>(z) - window));
+        s.no_ctrl_z = text_window_size(s.reader);
+        return;
+    }
+    s.no_ctrl_z = look_to;
 }
 
 // The character before offset `start` of the window.
@@ -269,6 +280,7 @@ void piece_scan_start(piece_scanner& s, std::FILE* file, const char* asset, int 
     s.walk = 0;
     s.dense = 0;
     s.before = '\n';
+    s.no_ctrl_z = 0;
 }
 
 int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context) {
@@ -287,5 +299,6 @@ int piece_scan_each(piece_scanner& s, piece_visitor visit, void* context) {
         s.pos -= keep;
         s.at.known -= keep;
         s.at.counted -= keep;
+        s.no_ctrl_z = s.no_ctrl_z > keep ? s.no_ctrl_z - keep : 0;
     }
 }

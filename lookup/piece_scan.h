@@ -78,6 +78,7 @@ struct piece_scanner {
     int walk = 0;         ///< pieces still to walk one by one; pos then begins a piece
     int dense = 0;        ///< places in a row close to the one before
     char before = '\n';   ///< the character just before the window (a line end at the file's start)
+    std::size_t no_ctrl_z = 0;  ///< the window holds no Ctrl-Z before this offset (where looked for)
 };
 
 /// What to do with each candidate piece: returns PIECE_GO_ON to look on, or
