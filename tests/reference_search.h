@@ -131,7 +131,6 @@ using reference_number = bool (*)(const std::string& token, double& value);
 REFERENCE_ONLY inline bool reference_examine(const reference_piece& p, const std::string& asset, double nominal,
                                              reference_number whole_number, reference_result& r) {
     if (p.begins_inside) return false;
-    const std::vector<std::string> t = reference_cells(p.text);
     auto same_asset = [&](const std::string& a) {
         if (a.size() != asset.size()) return false;
         for (std::size_t i = 0; i < a.size(); ++i) {
@@ -142,7 +141,15 @@ REFERENCE_ONLY inline bool reference_examine(const reference_piece& p, const std
         }
         return true;
     };
-    if (t.size() < 2 || !same_asset(t[0])) return false;
+    // The asset is the first token as it stands (it never joins): a piece
+    // for another asset is turned away before its cells are cut.
+    const std::string said = p.text.substr(0, p.text.find('\0'));
+    const std::size_t first = said.find_first_not_of(" ,\t\r\n");
+    if (first == std::string::npos ||
+        !same_asset(said.substr(first, said.find_first_of(" ,\t\r\n", first) - first)))
+        return false;
+    const std::vector<std::string> t = reference_cells(p.text);
+    if (t.size() < 2) return false;
     auto stop = [&](const std::string& report) {
         r.found = report.empty();
         r.report = report;
