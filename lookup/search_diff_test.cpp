@@ -331,6 +331,16 @@ TEST(SearchDifferential, EveryLineBeginsWithTheAssetsCharacters) {
         if (rng() % 500 == 0) later += std::string(600, 'y') + " A 10 3\n";
     }
     expect_plain_results(later + "A 10 9\n", "A", 10, "later tokens");
+    // Walking lines of the asset across the reader's block edge, a Ctrl-Z
+    // at every distance after it ends the file there, however far the walk
+    // had looked ahead before the block moved on.
+    std::string walked;
+    while (walked.size() < TEXT_BLOCK - 9000) walked += "A1 5 1\n";
+    for (std::size_t past = 0; past < 18000; past += 997) {
+        std::string content = walked;
+        while (content.size() < TEXT_BLOCK - 9000 + past) content += "a1, 5, 2\n";
+        expect_plain_results(content + "A1 10 7\x1A" "A1 10 9\n", "A1", 10, "Ctrl-Z " + std::to_string(past));
+    }
 }
 
 // The search by every piece the reader gives, each examined plainly. A
