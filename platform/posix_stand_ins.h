@@ -9,6 +9,10 @@
 
 #include <string>
 
+/// An ASCII letter in lower case; any other character as it is. Windows
+/// compares profile names and box answers this way, whatever the locale.
+inline char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
 /// The value of `key` in `section` of a profile file whose bytes are
 /// `bytes`, read by the Windows reader's rules: a UTF-16LE file with its
 /// mark is converted to the ANSI code page, lines end at LF, CR LF or a CR

@@ -8,8 +8,6 @@
 
 namespace {
 
-char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 bool equal_ignoring_case(const std::string& a, const char* b) {
     std::size_t n = std::strlen(b);
     if (a.size() != n) return false;

@@ -8,8 +8,6 @@
 
 namespace {
 
-char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 // Reads one line of standard input without its line end. Returns false at
 // end of input or on a read error.
 bool read_answer_line(std::string& line) {
